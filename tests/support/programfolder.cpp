@@ -1,0 +1,105 @@
+#include "programfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+#include <stdexcept>
+
+namespace {
+
+struct Db
+{
+    sqlite3* db = nullptr;
+    explicit Db(const QString& path, int flags)
+    {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK)
+            fail();
+    }
+    ~Db() { sqlite3_close(db); }
+    [[noreturn]] void fail() const
+    {
+        throw std::runtime_error(db ? sqlite3_errmsg(db) : "out of memory");
+    }
+    void exec(const QString& sql) const
+    {
+        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail();
+    }
+};
+
+} // namespace
+
+ProgramFolder::ProgramFolder(const QStringList& stories)
+{
+    Db db(libraryPath(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    db.exec("create table story (id integer primary key, fldstory text)");
+    db.exec("begin");
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db.db, "insert into story (fldstory) values (?)", -1, &insert, nullptr);
+    for (const QString& story : stories) {
+        sqlite3_bind_text16(insert, 1, story.utf16(), int(story.size() * 2), SQLITE_TRANSIENT);
+        if (sqlite3_step(insert) != SQLITE_DONE)
+            db.fail();
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    db.exec("commit");
+}
+
+ProgramFolder ProgramFolder::withoutLibrary()
+{
+    return ProgramFolder(NoLibrary{});
+}
+
+QString ProgramFolder::libraryPath() const
+{
+    return filePath("dbStory.mdb");
+}
+
+QString ProgramFolder::filePath(const QString& name) const
+{
+    return path() + QDir::separator() + name;
+}
+
+QList<ProgramFolder::Row> ProgramFolder::rows() const
+{
+    Db db(libraryPath(), SQLITE_OPEN_READONLY);
+    sqlite3_stmt* select = nullptr;
+    if (sqlite3_prepare_v2(db.db, "select id, fldstory from story order by id", -1, &select,
+                           nullptr) != SQLITE_OK)
+        db.fail();
+    QList<Row> rows;
+    while (sqlite3_step(select) == SQLITE_ROW) {
+        Row row{sqlite3_column_int64(select, 0), std::nullopt};
+        if (sqlite3_column_type(select, 1) != SQLITE_NULL) {
+            const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(select, 1));
+            row.story = QString::fromUtf16(text, sqlite3_column_bytes16(select, 1) / 2);
+        }
+        rows.append(row);
+    }
+    sqlite3_finalize(select);
+    return rows;
+}
+
+QStringList ProgramFolder::stories() const
+{
+    QStringList stories;
+    for (const Row& row : rows())
+        stories.append(row.story.value_or(QString()));
+    return stories;
+}
+
+void ProgramFolder::exec(const QString& sql) const
+{
+    Db(libraryPath(), SQLITE_OPEN_READWRITE).exec(sql);
+}
+
+void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    QDir(path()).mkpath(QFileInfo(filePath(name)).path());
+    QFile file(filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + name.toStdString());
+}
