@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <utility>
+
+// The one failure report of the program, and the numbered steps that use it.
+//
+// A handler that does real work names its window and procedure once and runs
+// its steps with their line numbers:
+//
+//     Steps step("Form1", "PushButton1_Click");
+//     step(100, [&] { PushButton1->setEnabled(false); });
+//     if (step.test(114, [&] { return RichTextBox2->text().isEmpty(); }))
+//         return;
+//
+// A step that throws is reported ("Application Error" box) with its line, and
+// the handler goes on with the next step. A failure anywhere below a step (the
+// store, the comparison, an appearance routine) surfaces at that step's line.
+
+namespace ErrorReport {
+
+// Support address named in the last line of every report.
+inline constexpr QStringView supportAddress = u"support@quillrace.example";
+
+// "in Quillrace2021/08/31.<window>.<procedure> "
+QString location(QStringView window, QStringView procedure);
+
+// The report's text: description, CR LF, location, "at line ", the line, CR CR,
+// and the request for a screenshot.
+QString message(const QString& description, const QString& location, int line);
+
+// The description a caught failure gives for itself.
+QString describe(const std::exception_ptr& failure);
+
+} // namespace ErrorReport
+
+// Shows the report in a box titled "Application Error" (warning icon, OK) and
+// returns when the user has closed it.
+void reportError(const QString& description, const QString& location, int line);
+
+class Steps
+{
+public:
+    Steps(QStringView window, QStringView procedure)
+        : location_(ErrorReport::location(window, procedure))
+    {
+    }
+
+    // Runs one numbered step; a failure is reported and swallowed.
+    template <class Step>
+    void operator()(int line, Step&& step)
+    {
+        currentLine_ = line;
+        try {
+            std::forward<Step>(step)();
+        } catch (...) {
+            report(std::current_exception());
+        }
+    }
+
+    // A numbered condition. When the test itself fails, the report is shown
+    // and the steps it governs run as if it had held: the result is true.
+    template <class Test>
+    bool test(int line, Test&& condition)
+    {
+        currentLine_ = line;
+        try {
+            return std::forward<Test>(condition)();
+        } catch (...) {
+            report(std::current_exception());
+            return true;
+        }
+    }
+
+    const QString& location() const { return location_; }
+
+private:
+    void report(const std::exception_ptr& failure) const;
+
+    QString location_;
+    int currentLine_ = 0;
+};

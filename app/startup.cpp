@@ -1,0 +1,85 @@
+#include "app/startup.h"
+
+#include "app/apptitle.h"
+#include "app/errorreport.h"
+#include "app/messagebox.h"
+#include "stories/randomgen.h"
+#include "stories/storystore.h"
+#include "windows/appearance.h"
+#include "windows/form1.h"
+#include "windows/skinframework.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTime>
+
+namespace Startup {
+
+QString missingLibraryMessage(const QString& programFolder)
+{
+    return StoryStore::storyFilePath(programFolder) + QStringLiteral(" not found.");
+}
+
+int run(const QString& programFolder)
+{
+    Form1 form(programFolder);
+    if (!form.Form_Load())
+        return 0;
+    form.show();
+    return QApplication::exec();
+}
+
+} // namespace Startup
+
+bool Form1::Form_Load()
+{
+    Steps step(u"Form1", u"Form_Load");
+    step(102, [&] {
+        setWindowTitle(AppTitle::productName.toString());
+        setWindowIcon(QIcon(QStringLiteral(":/icons/quillrace.png")));
+        AppTitle::setAppTitle();
+    });
+    step(104, [&] { applySkin(); });
+    // A failing existence test runs what it governs: the message and the end.
+    if (step.test(106, [&] { return !StoryStore::storyFileExists(programFolder_); })) {
+        step(108, [&] {
+            MessageBox::show({Startup::missingLibraryMessage(programFolder_), AppTitle::appTitle(),
+                              QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+        });
+        return false; // 110
+    }
+    const QString cursorFile = Appearance::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
+    if (step.test(112, [&] { return Appearance::fileExists(cursorFile); }))
+        step(114, [&] { pointer->setCustomCursor(Appearance::loadCursor(cursorFile)); });
+    step(116, [&] { seedRandom(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
+    step(140, [&] { store_.open(programFolder_); }); // 138 creates the connection
+    step(142, [&] { blnArmed = false; });
+    step(144, [&] { Appearance::setBackColor(Label1, Appearance::white); });
+    return true;
+}
+
+void Form1::applySkin()
+{
+    const QString skinFile = Appearance::programFile(programFolder_, QStringLiteral("x/o.cjs"));
+    if (!QFileInfo(skinFile).isFile())
+        return;
+    Appearance::applySystemColours(this);
+    SkinFramework1->call(2, {skinFile, QString()});
+    SkinFramework1->put(1, SkinFramework1->get(1).toInt() | 1);
+    SkinFramework1->put(5, true);
+    SkinFramework1->put(10, true);
+    SkinFramework1->call(3, {QVariant::fromValue<quintptr>(winId())});
+}
+
+void Form1::Form_QueryUnload()
+{
+    Steps step(u"Form1", u"Form_QueryUnload");
+    step(100, [&] { store_.close(); }); // 102 and 104: close and release the connection
+    step(106, [&] { QCoreApplication::processEvents(); });
+    step(108, [&] { QCoreApplication::processEvents(); });
+}
+
+void Form1::Form_Unload()
+{
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QString>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVector>
+
+#include <optional>
+
+// The rich-text box of every window: a QTextEdit that reads and sets its text
+// with CR LF line breaks, counts selection offsets in that CR LF text, pastes
+// plain text only, and raises `change` for changes of the text alone (not for
+// colour or font changes, which QTextEdit's textChanged also reports).
+//
+// The document keeps one character per line break where the text has two, so
+// every offset passes through toDocument(). The positions of the line breaks
+// are remembered from the last text change, which makes the mapping a binary
+// search instead of a walk over the document.
+class RichTextBox final : public QTextEdit
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(RichTextBox)
+
+public:
+    explicit RichTextBox(QWidget* parent = nullptr);
+
+    // The whole plain text, line breaks as CR LF.
+    QString text() const;
+    // Replaces all content and colouring; CR LF, lone CR and lone LF each
+    // become one line break. Raises `change` before returning.
+    void setText(const QString& text);
+
+    // Offsets and lengths count characters of text(), CR LF as two.
+    int selStart() const;
+    void setSelStart(int offset);
+    int selLength() const;
+    void setSelLength(int length);
+    // A colour value with red in the lowest byte (255 is pure red).
+    void setSelColor(quint32 colour);
+
+    double fontSize() const;
+    void setFontSize(double points);
+
+    // Groups many selection and colour writes into one edit of the document,
+    // laid out once when the batch ends; the widget takes over the selection
+    // then. Without it every colour write lays out its paragraph again.
+    class Batch
+    {
+    public:
+        explicit Batch(RichTextBox& box);
+        ~Batch();
+        Q_DISABLE_COPY_MOVE(Batch)
+
+    private:
+        RichTextBox& box_;
+    };
+
+    // Document position for an offset in text(); an offset inside a CR LF
+    // lands after the line break.
+    int toDocument(qsizetype offset) const;
+    qsizetype toText(int position) const;
+
+signals:
+    void change();
+
+protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void contentsChanged(int from, int charsRemoved, int charsAdded);
+    QTextCursor selection() const;
+    void setSelection(const QTextCursor& cursor);
+
+    QString raw_;             // the document's characters as of the last text change
+    QVector<int> breaks_;     // document positions of its line breaks, ascending
+    std::optional<QTextCursor> batch_; // the selection while a Batch is open
+};

@@ -1,0 +1,212 @@
+#include "controls/pushbutton.h"
+#include "controls/richtextbox.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QtTest>
+
+namespace {
+
+// The foreground colour of each document character, as 'r' (red) or '.'.
+QString redMap(const RichTextBox& box)
+{
+    QString map;
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const bool red = fragment.charFormat().foreground().color() == QColor(255, 0, 0);
+            map += QString(fragment.length(), red ? u'r' : u'.');
+        }
+        if (block.next().isValid())
+            map += u'|';
+    }
+    return map;
+}
+
+void mark(RichTextBox& box, int offset, int length)
+{
+    box.setSelStart(offset);
+    box.setSelLength(length);
+    box.setSelColor(255);
+    box.setSelStart(0);
+}
+
+} // namespace
+
+class TestRichTextBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineBreaksReadBackAsCrLf_data();
+    void lineBreaksReadBackAsCrLf();
+    void offsetsCountCrLfAsTwo_data();
+    void offsetsCountCrLfAsTwo();
+    void marksColourExactlyTheirRange();
+    void batchedMarksMatchSingleMarks();
+    void setTextDropsAllColouring();
+    void changeIsRaisedForTextChangesOnly();
+    void pastesPlainTextOnly();
+    void fontSizeTakesFractions();
+    void captionReadsBackExactly();
+};
+
+void TestRichTextBox::lineBreaksReadBackAsCrLf_data()
+{
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("CR LF stays") << "a\r\nb" << "a\r\nb";
+    QTest::newRow("lone LF becomes CR LF") << "a\nb" << "a\r\nb";
+    QTest::newRow("lone CR becomes CR LF") << "a\rb" << "a\r\nb";
+    QTest::newRow("a trailing break is kept") << "a\r\n" << "a\r\n";
+    QTest::newRow("blank lines") << "\r\n\r\n" << "\r\n\r\n";
+    QTest::newRow("tabs and no-break spaces are text") << "a\t\u00a0b" << "a\t\u00a0b";
+    QTest::newRow("outside the BMP") << "\U0001F600 x" << "\U0001F600 x";
+}
+
+void TestRichTextBox::lineBreaksReadBackAsCrLf()
+{
+    QFETCH(QString, set);
+    QFETCH(QString, read);
+    RichTextBox box;
+    box.setText(set);
+    QCOMPARE(box.text(), read);
+}
+
+void TestRichTextBox::offsetsCountCrLfAsTwo_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("position");
+    QTest::newRow("before any break") << "ab\r\ncd" << 1 << 1;
+    QTest::newRow("at the CR") << "ab\r\ncd" << 2 << 2;
+    QTest::newRow("inside CR LF lands after the break") << "ab\r\ncd" << 3 << 3;
+    QTest::newRow("after the break") << "ab\r\ncd" << 4 << 3;
+    QTest::newRow("after two breaks") << "a\r\n\r\nb" << 5 << 3;
+    QTest::newRow("surrogate pairs count two on both sides") << "\U0001F600\r\nx" << 4 << 3;
+    QTest::newRow("past the end is clamped") << "ab" << 9 << 2;
+}
+
+void TestRichTextBox::offsetsCountCrLfAsTwo()
+{
+    QFETCH(QString, text);
+    QFETCH(int, offset);
+    QFETCH(int, position);
+    RichTextBox box;
+    box.setText(text);
+    QCOMPARE(box.toDocument(offset), position);
+    box.setSelStart(offset);
+    QCOMPARE(box.textCursor().position(), position);
+}
+
+void TestRichTextBox::marksColourExactlyTheirRange()
+{
+    RichTextBox box;
+    box.setText(QStringLiteral("one\r\ntwo three"));
+    mark(box, 5, 3); // "two", after the two-character break
+    QCOMPARE(redMap(box), QStringLiteral("...|rrr......"));
+    QCOMPARE(box.selStart(), 0);
+    QCOMPARE(box.selLength(), 0);
+
+    box.setSelStart(5);
+    box.setSelLength(3);
+    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("two"));
+    QCOMPARE(box.selStart(), 5);
+    QCOMPARE(box.selLength(), 3);
+}
+
+void TestRichTextBox::batchedMarksMatchSingleMarks()
+{
+    const QString text = QStringLiteral("aa bb\r\ncc \U0001F600d ee\r\n\r\nff");
+    const QList<QPair<int, int>> marks{{0, 2}, {3, 4}, {10, 3}, {14, 2}, {20, 2}};
+    RichTextBox single, batched;
+    single.setText(text);
+    batched.setText(text);
+    for (const auto& [offset, length] : marks)
+        mark(single, offset, length);
+    {
+        RichTextBox::Batch batch(batched);
+        for (const auto& [offset, length] : marks)
+            mark(batched, offset, length);
+    }
+    QCOMPARE(redMap(batched), redMap(single));
+    QCOMPARE(redMap(single), QStringLiteral("rr.rr|...rrr.rr||rr"));
+    QCOMPARE(batched.textCursor().position(), 0);
+    QVERIFY(!batched.textCursor().hasSelection());
+}
+
+void TestRichTextBox::setTextDropsAllColouring()
+{
+    RichTextBox box;
+    box.setText(QStringLiteral("red word"));
+    mark(box, 0, 3);
+    box.setSelStart(3); // the caret right after a red word
+    box.setText(QStringLiteral("fresh text"));
+    QCOMPARE(redMap(box), QStringLiteral(".........."));
+}
+
+void TestRichTextBox::changeIsRaisedForTextChangesOnly()
+{
+    RichTextBox box;
+    box.show();
+    QSignalSpy changes(&box, &RichTextBox::change);
+    box.setText(QStringLiteral("abc"));
+    QCOMPARE(changes.size(), 1);
+
+    mark(box, 0, 2);
+    box.setFontSize(14);
+    QCOMPARE(changes.size(), 1);
+
+    // Typing over a selection with as many characters is still a change.
+    box.setSelStart(1);
+    box.setSelLength(1);
+    QTest::keyClicks(&box, QStringLiteral("X"));
+    QCOMPARE(box.text(), QStringLiteral("aXc"));
+    QCOMPARE(changes.size(), 2);
+
+    box.setText(QString());
+    QCOMPARE(changes.size(), 3);
+}
+
+void TestRichTextBox::pastesPlainTextOnly()
+{
+    RichTextBox box;
+    auto* rich = new QMimeData;
+    rich->setHtml(QStringLiteral("<b style='color:red'>bold</b>"));
+    rich->setText(QStringLiteral("bold\nline"));
+    QGuiApplication::clipboard()->setMimeData(rich);
+    box.paste();
+    QCOMPARE(box.text(), QStringLiteral("bold\r\nline"));
+    QCOMPARE(redMap(box), QStringLiteral("....|...."));
+    QVERIFY(!box.textCursor().charFormat().font().bold());
+
+    auto* imageOnly = new QMimeData;
+    imageOnly->setImageData(QImage(4, 4, QImage::Format_RGB32));
+    QGuiApplication::clipboard()->setMimeData(imageOnly);
+    box.paste();
+    QCOMPARE(box.text(), QStringLiteral("bold\r\nline"));
+}
+
+void TestRichTextBox::fontSizeTakesFractions()
+{
+    RichTextBox box;
+    box.setFontSize(11.25);
+    QCOMPARE(box.fontSize(), 11.25);
+    box.setText(QStringLiteral("later text"));
+    QCOMPARE(box.document()->defaultFont().pointSizeF(), 11.25);
+}
+
+void TestRichTextBox::captionReadsBackExactly()
+{
+    PushButton button(QStringLiteral("Save"));
+    QCOMPARE(button.caption(), QStringLiteral("Save"));
+    button.setCaption(QStringLiteral("Save & Close"));
+    QCOMPARE(button.caption(), QStringLiteral("Save & Close"));
+    QCOMPARE(button.text(), QStringLiteral("Save && Close")); // shown, not a mnemonic
+}
+
+QTEST_MAIN(TestRichTextBox)
+#include "tst_richtextbox.moc"

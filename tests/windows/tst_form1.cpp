@@ -1,0 +1,347 @@
+#include "app/apptitle.h"
+#include "app/errorreport.h"
+#include "app/startup.h"
+#include "boxrecorder.h"
+#include "controls/pushbutton.h"
+#include "controls/richtextbox.h"
+#include "programfolder.h"
+#include "windows/appearance.h"
+#include "windows/form1.h"
+#include "windows/skinframework.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+const QString cursorSource = QStringLiteral(CURSOR_FILE); // the HAND-M.CUR the build made
+
+QColor background(const QWidget* widget)
+{
+    return widget->palette().color(QPalette::Window);
+}
+
+QByteArray builtCursor()
+{
+    QFile file(cursorSource);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void startsIdleWithItsLayout();
+    void tabOrderFollowsTheButtonsAndSkipsDisabledOnes();
+    void titlesStayOurOwn();
+    void missingLibraryEndsBeforeTheWindow();
+    void libraryThatFailsToOpenIsReportedAtLine140();
+    void fontButtonsStepTheStoryBoxOnly_data();
+    void fontButtonsStepTheStoryBoxOnly();
+    void skinPresentOrAbsentLeavesTheLabelWhite();
+    void skinThatDoesNotParseIsReportedAtLine104();
+    void handCursorComesFromTheFile();
+    void brokenCursorFileIsReportedAtLine114();
+    void hoverSetsThePointerButNeverReplacesTheHourglass();
+    void closingClosesTheStore();
+};
+
+void TestForm1::initTestCase()
+{
+    QVERIFY2(!builtCursor().isEmpty(), "the build's HAND-M.CUR is missing");
+}
+
+void TestForm1::cleanup()
+{
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty() ||
+                std::none_of(QApplication::topLevelWidgets().cbegin(),
+                             QApplication::topLevelWidgets().cend(),
+                             [](QWidget* w) { return w->isVisible(); }));
+}
+
+void TestForm1::startsIdleWithItsLayout()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    QVERIFY(form.Form_Load());
+    form.show();
+    QVERIFY(boxes.requests.isEmpty());
+
+    QCOMPARE(form.size(), QSize(536, 477));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.RichTextBox1->geometry(), QRect(8, 108, 520, 166));
+    QCOMPARE(form.RichTextBox2->geometry(), QRect(8, 280, 520, 166));
+    QCOMPARE(form.Label1->geometry(), QRect(8, 452, 520, 17));
+    QCOMPARE(form.PushButton4->geometry(), QRect(8, 6, 256, 27));
+    QCOMPARE(form.PushButton1->geometry(), QRect(272, 6, 256, 27));
+    QCOMPARE(form.PushButton2->geometry(), QRect(8, 40, 256, 27));
+    QCOMPARE(form.PushButton5->geometry(), QRect(272, 40, 256, 27));
+    QCOMPARE(form.PushButton3->geometry(), QRect(8, 74, 520, 27));
+
+    QCOMPARE(form.font().family(), QStringLiteral("Arial"));
+    QVERIFY(form.font().bold());
+    QCOMPARE(form.font().pointSizeF(), 9.0);
+    QCOMPARE(form.PushButton4->font().pointSizeF(), 11.25);
+    QCOMPARE(form.RichTextBox2->fontSize(), 9.0);
+
+    // Idle: Stop disabled, everything else enabled, the label visible.
+    QVERIFY(form.PushButton4->isEnabled());
+    QVERIFY(!form.PushButton1->isEnabled());
+    QVERIFY(form.PushButton3->isEnabled());
+    QVERIFY(form.PushButton2->isEnabled() && form.PushButton5->isEnabled());
+    QVERIFY(form.Label1->isVisible());
+    QCOMPARE(form.Label1->text(), QStringLiteral("Time:"));
+    QVERIFY(!form.blnArmed);
+    QVERIFY(!form.Timer1->isActive());
+    QCOMPARE(form.Timer1->interval(), 0);
+    QVERIFY(form.RichTextBox1->text().isEmpty() && form.RichTextBox2->text().isEmpty());
+    QVERIFY(form.RichTextBox1->isReadOnly());
+    QVERIFY(!form.RichTextBox2->isReadOnly());
+    QVERIFY(form.storyStore().isOpen());
+
+    QCOMPARE(form.RichTextBox1->accessibleName(), QStringLiteral("Story"));
+    QCOMPARE(form.RichTextBox2->accessibleName(), QStringLiteral("Typing"));
+    QCOMPARE(form.PushButton3->accessibleName(), QStringLiteral("Change Story"));
+    QVERIFY(!form.windowIcon().isNull());
+}
+
+void TestForm1::tabOrderFollowsTheButtonsAndSkipsDisabledOnes()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    form.Form_Load();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.RichTextBox1->setFocus();
+    QTRY_VERIFY(form.RichTextBox1->hasFocus());
+
+    QList<QWidget*> order;
+    for (int i = 0; i < 6; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.append(QApplication::focusWidget());
+    }
+    // Stop is disabled at start-up, and the label takes no focus.
+    QCOMPARE(order, (QList<QWidget*>{form.RichTextBox2, form.PushButton4, form.PushButton3,
+                                     form.PushButton2, form.PushButton5, form.RichTextBox1}));
+}
+
+void TestForm1::titlesStayOurOwn()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Form1"));
+    form.Form_Load();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Quillrace Software"));
+    QCOMPARE(AppTitle::appTitle(), QStringLiteral("Quillrace"));
+    QVERIFY(QGuiApplication::applicationDisplayName() != QStringLiteral("Quillrace"));
+}
+
+void TestForm1::missingLibraryEndsBeforeTheWindow()
+{
+    ProgramFolder folder = ProgramFolder::withoutLibrary();
+    BoxRecorder boxes;
+    {
+        Form1 form(folder.path());
+        QVERIFY(!form.Form_Load());
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.storyStore().isOpen());
+    }
+    QCOMPARE(boxes.requests.size(), 1);
+    const MessageBox::Request& box = boxes.requests.first();
+    QCOMPARE(box.text, folder.libraryPath() + QStringLiteral(" not found."));
+    QCOMPARE(box.caption, QStringLiteral("Quillrace"));
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+    // The whole start-up ends with code 0 and shows no window.
+    QCOMPARE(Startup::run(folder.path()), 0);
+    QCOMPARE(boxes.requests.size(), 2);
+
+    // A folder named dbStory.mdb is no library either.
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("dbStory.mdb")));
+    Form1 form(folder.path());
+    QVERIFY(!form.Form_Load());
+}
+
+void TestForm1::libraryThatFailsToOpenIsReportedAtLine140()
+{
+    ProgramFolder folder = ProgramFolder::withoutLibrary();
+    folder.writeFile(QStringLiteral("dbStory.mdb"), QByteArray("this is not a database at all"));
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    QVERIFY(form.Form_Load());
+    QCOMPARE(boxes.reports().size(), 1);
+    QVERIFY(boxes.reports().first().contains(
+        QStringLiteral("\r\nin Quillrace2021/08/31.Form1.Form_Load at line 140\r\r")));
+    // Start-up still finished: the run is idle and the label white.
+    QVERIFY(!form.blnArmed);
+    QCOMPARE(background(form.Label1), QColor(Qt::white));
+    QVERIFY(!form.storyStore().isOpen());
+}
+
+void TestForm1::fontButtonsStepTheStoryBoxOnly_data()
+{
+    QTest::addColumn<double>("from");
+    QTest::addColumn<bool>("increase");
+    QTest::addColumn<double>("to");
+    QTest::newRow("increase from the start") << 9.0 << true << 10.0;
+    QTest::newRow("decrease from the start") << 9.0 << false << 8.0;
+    QTest::newRow("fractions step by whole points") << 11.25 << false << 10.25;
+    QTest::newRow("never below the smallest size") << 1.5 << false << 1.0;
+    QTest::newRow("never above the largest size") << 199.75 << true << 200.0;
+}
+
+void TestForm1::fontButtonsStepTheStoryBoxOnly()
+{
+    QFETCH(double, from);
+    QFETCH(bool, increase);
+    QFETCH(double, to);
+    ProgramFolder folder({QStringLiteral("One story.")});
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    form.Form_Load();
+    form.show();
+    form.RichTextBox1->setFontSize(from);
+    QTest::mouseClick(increase ? form.PushButton5 : form.PushButton2, Qt::LeftButton);
+    QCOMPARE(form.RichTextBox1->fontSize(), to);
+    QCOMPARE(form.RichTextBox2->fontSize(), 9.0);
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm1::skinPresentOrAbsentLeavesTheLabelWhite()
+{
+    const QColor buttonFace = Appearance::toColor(Appearance::buttonFace);
+    QVERIFY(buttonFace != QColor(Qt::white)); // else this test could not tell them apart
+    for (bool withSkin : {false, true}) {
+        ProgramFolder folder({QStringLiteral("One story.")});
+        if (withSkin)
+            folder.writeFile(QStringLiteral("x/o.cjs"), "QPushButton { color: #123456; }");
+        BoxRecorder boxes;
+        Form1 form(folder.path());
+        form.Form_Load();
+        QVERIFY(boxes.requests.isEmpty());
+        QCOMPARE(background(form.Label1), QColor(Qt::white));
+        QCOMPARE(background(&form), withSkin ? buttonFace : QColor(Qt::white));
+        QCOMPARE(form.styleSheet(), withSkin ? QStringLiteral("QPushButton { color: #123456; }")
+                                             : QString());
+        if (withSkin) {
+            QCOMPARE(form.SkinFramework1->get(1).toInt() & 1, 1);
+            QVERIFY(form.SkinFramework1->get(5).toBool());
+            QVERIFY(form.SkinFramework1->get(10).toBool());
+        }
+    }
+}
+
+void TestForm1::skinThatDoesNotParseIsReportedAtLine104()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    folder.writeFile(QStringLiteral("x/o.cjs"), "QPushButton { color: red; ");
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    QVERIFY(form.Form_Load());
+    QCOMPARE(boxes.reports().size(), 1);
+    QVERIFY(boxes.reports().first().contains(QStringLiteral("Form1.Form_Load at line 104")));
+    QVERIFY(form.styleSheet().isEmpty()); // nothing half-applied
+    QVERIFY(form.storyStore().isOpen());  // and start-up went on
+}
+
+void TestForm1::handCursorComesFromTheFile()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    folder.writeFile(QStringLiteral("HAND-M.CUR"), builtCursor());
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    form.Form_Load();
+    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(form.pointer->hasCustomCursor());
+    form.pointer->set(MousePointer::Custom);
+    QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+    QCOMPARE(form.cursor().hotSpot(), QPoint(6, 1));
+    QCOMPARE(form.cursor().pixmap().size(), QSize(32, 32));
+
+    // Without the file, nothing is said and the hand is Qt's own.
+    ProgramFolder plain({QStringLiteral("One story.")});
+    Form1 other(plain.path());
+    other.Form_Load();
+    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(!other.pointer->hasCustomCursor());
+    other.pointer->set(MousePointer::Custom);
+    QCOMPARE(other.cursor().shape(), Qt::PointingHandCursor);
+}
+
+void TestForm1::brokenCursorFileIsReportedAtLine114()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    folder.writeFile(QStringLiteral("HAND-M.CUR"), "not a picture");
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    QVERIFY(form.Form_Load());
+    QCOMPARE(boxes.reports(),
+             QStringList{ErrorReport::message(QStringLiteral("Invalid picture"),
+                                              ErrorReport::location(u"Form1", u"Form_Load"), 114)});
+    QVERIFY(!form.pointer->hasCustomCursor());
+    QVERIFY(form.storyStore().isOpen());
+}
+
+void TestForm1::hoverSetsThePointerButNeverReplacesTheHourglass()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QTest::mouseMove(form.PushButton3);
+    QTRY_COMPARE(form.pointer->value(), int(MousePointer::Custom));
+    // The boxes and the label have no hover handler: the setting stays.
+    QTest::mouseMove(form.RichTextBox2->viewport());
+    QTest::mouseMove(form.Label1);
+    QCOMPARE(form.pointer->value(), int(MousePointer::Custom));
+    // The window's own background brings the arrow back.
+    QTest::mouseMove(&form, QPoint(4, 470));
+    QTRY_COMPARE(form.pointer->value(), int(MousePointer::Default));
+
+    form.pointer->set(MousePointer::Hourglass);
+    QTest::mouseMove(form.PushButton4);
+    QTest::mouseMove(&form, QPoint(4, 470));
+    QCOMPARE(form.pointer->value(), int(MousePointer::Hourglass));
+    QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+}
+
+void TestForm1::closingClosesTheStore()
+{
+    ProgramFolder folder({QStringLiteral("One story.")});
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    form.Form_Load();
+    form.show();
+    QVERIFY(form.storyStore().isOpen());
+    QVERIFY(form.close());
+    QVERIFY(!form.storyStore().isOpen());
+    QVERIFY(boxes.requests.isEmpty());
+
+    // After a failed open there is nothing to close, and nothing is said.
+    ProgramFolder broken = ProgramFolder::withoutLibrary();
+    broken.writeFile(QStringLiteral("dbStory.mdb"), QByteArray(64, 'x'));
+    Form1 other(broken.path());
+    other.Form_Load();
+    boxes.requests.clear();
+    other.show();
+    QVERIFY(other.close());
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,139 @@
+#include "windows/appearance.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QPalette>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <stdexcept>
+
+namespace Appearance {
+
+QColor toColor(quint32 value)
+{
+    if (value & 0x80000000u) {
+        const QPalette palette = QApplication::palette();
+        switch (value & 0xFF) {
+        case 5:
+            return palette.color(QPalette::Base);
+        case 8:
+            return palette.color(QPalette::Text);
+        case 18:
+            return palette.color(QPalette::ButtonText);
+        default:
+            return palette.color(QPalette::Button);
+        }
+    }
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+void setBackColor(QWidget* widget, quint32 value)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, toColor(value));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void applySystemColours(QWidget* window)
+{
+    setBackColor(window, buttonFace);
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QLabel*>(control) || qobject_cast<QGroupBox*>(control) ||
+            qobject_cast<QCheckBox*>(control) || qobject_cast<QRadioButton*>(control))
+            setBackColor(control, buttonFace);
+    }
+}
+
+QString programFile(const QString& folder, const QString& name)
+{
+    return folder + QDir::separator() + QDir::toNativeSeparators(name);
+}
+
+bool fileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
+}
+
+QCursor loadCursor(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("Invalid picture");
+    const QByteArray head = file.peek(14);
+    QImageReader reader(&file, "ico");
+    const QImage image = reader.read();
+    if (image.isNull())
+        throw std::runtime_error("Invalid picture");
+    // A cursor file (type 2) keeps its hotspot where an icon keeps its planes
+    // and bit count; an icon used as a cursor points with its top-left corner.
+    int x = 0, y = 0;
+    const auto word = [&](int at) { return quint8(head[at]) | quint8(head[at + 1]) << 8; };
+    if (head.size() >= 14 && word(2) == 2) {
+        x = word(10);
+        y = word(12);
+    }
+    return QCursor(QPixmap::fromImage(image), x, y);
+}
+
+} // namespace Appearance
+
+MousePointer::MousePointer(QWidget& window) : QObject(&window), window_(window)
+{
+}
+
+void MousePointer::set(int value)
+{
+    value_ = value;
+    switch (value) {
+    case Hourglass:
+        window_.setCursor(Qt::WaitCursor);
+        break;
+    case Custom:
+        window_.setCursor(hasCustom_ ? custom_ : QCursor(Qt::PointingHandCursor));
+        break;
+    default:
+        window_.unsetCursor();
+        break;
+    }
+}
+
+void MousePointer::setCustomCursor(const QCursor& cursor)
+{
+    custom_ = cursor;
+    hasCustom_ = true;
+    if (value_ == Custom)
+        set(Custom);
+}
+
+void MousePointer::hover(QWidget* area, int value)
+{
+    // A scroll area's content is its viewport, which gets the mouse moves.
+    QWidget* target = area;
+    if (auto* scrollArea = qobject_cast<QAbstractScrollArea*>(area))
+        target = scrollArea->viewport();
+    target->setMouseTracking(true);
+    areas_.insert(target, value);
+    target->installEventFilter(this);
+}
+
+bool MousePointer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && value_ != Hourglass) {
+        const auto area = areas_.constFind(watched);
+        if (area != areas_.cend())
+            set(*area);
+    }
+    return QObject::eventFilter(watched, event);
+}

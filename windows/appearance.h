@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QCursor>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+// The common look of the windows: colour values as the windows store them,
+// the system colours pass, the file test and the hand cursor.
+namespace Appearance {
+
+// Colour values keep red in the lowest byte; a value with the top bit set
+// names a system colour.
+inline constexpr quint32 buttonFace = 0x8000000F;
+inline constexpr quint32 windowBackground = 0x80000005;
+inline constexpr quint32 white = 0x00FFFFFF;
+
+// "button face" is the palette's Button role: the colour a button's face is
+// painted with, which the platform theme takes from the system's button-face
+// colour (Window is the general background, which themes may draw differently).
+QColor toColor(quint32 value);
+
+// Fills the widget's background with the colour ("BackColor").
+void setBackColor(QWidget* widget, quint32 value);
+
+// The window, then each of its labels, frames, check boxes and option buttons
+// in the window's own control order, get the button-face colour.
+void applySystemColours(QWidget* window);
+
+// A file in the program folder: the folder, the platform's separator, the name
+// (whose own parts are joined the same way: "x/o.cjs").
+QString programFile(const QString& folder, const QString& name);
+
+// True when the path's modification time can be read; never fails.
+bool fileExists(const QString& path);
+
+// Loads a Windows cursor file, hotspot included. Throws std::runtime_error
+// when the file cannot be read as a picture.
+QCursor loadCursor(const QString& path);
+
+} // namespace Appearance
+
+// A window's mouse-pointer setting: 0 the arrow, 11 the hourglass, 99 the
+// window's custom cursor (the pointing hand while none is loaded). Hover areas
+// change the setting while the pointer moves over them, but never replace the
+// hourglass.
+class MousePointer final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MousePointer)
+
+public:
+    enum : int { Default = 0, Hourglass = 11, Custom = 99 };
+
+    explicit MousePointer(QWidget& window);
+
+    int value() const { return value_; }
+    void set(int value);
+
+    void setCustomCursor(const QCursor& cursor);
+    bool hasCustomCursor() const { return hasCustom_; }
+
+    // Moving the pointer over `area` sets the window's setting to `value`.
+    void hover(QWidget* area, int value);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& window_;
+    int value_ = Default;
+    QCursor custom_;
+    bool hasCustom_ = false;
+    QHash<const QObject*, int> areas_; // hover area -> the setting it brings
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+// Quillrace: a typing-speed tester.
+//
+// Form1 is the main window and the program's start-up object. Its members are
+// defined where their subject lives:
+//   windows/form1.cpp   the layout, the font buttons, Change Story, the hover areas
+//   app/startup.cpp     Form_Load, Form_QueryUnload, Form_Unload
+//   typing/testrun.cpp  Start, Stop, the typing box's change handler, the tick
+// A test runs: Start (PushButton4_Click) picks a random story from the
+// StoryStore into the story box, clears the typing box and arms the run; the
+// first change of the typing box starts Timer1, whose ticks count lngSeconds;
+// Stop (PushButton1_Click) stops the clock and, when something was typed,
+// scores it with modTyping::CompareTyping, writes the result into the results
+// window Form2 and shows it modally. Change Story opens the stories window
+// Form3 over the same StoryStore. Every handler that does real work runs
+// numbered Steps, which report a failure and go on with the next step.
+
+#include "stories/storystore.h"
+#include "windows/appearance.h"
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+class Form2;
+class PushButton;
+class RichTextBox;
+class SkinFramework;
+
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    // The program folder holds dbStory.mdb, HAND-M.CUR and x/o.cjs.
+    explicit Form1(const QString& programFolder, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up. Returns false when the program must end at once, before the
+    // window is shown (the story library is missing).
+    bool Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    // The test run.
+    void PushButton4_Click(); // Start
+    void PushButton1_Click(); // Stop
+    void RichTextBox2_Change();
+    void Timer1_Timer();
+
+    void PushButton2_Click(); // Font Decrease
+    void PushButton5_Click(); // Font Increase
+    void PushButton3_Click(); // Change Story
+
+    const QString& programFolder() const { return programFolder_; }
+    StoryStore& storyStore() { return store_; }
+
+    // The results window, loaded on first access and after every unload.
+    Form2& results();
+    void unloadResults();
+
+    // Controls, by their design names.
+    RichTextBox* RichTextBox1; // the story box
+    RichTextBox* RichTextBox2; // the typing box
+    QLabel* Label1;            // the time label
+    PushButton* PushButton4;   // Start
+    PushButton* PushButton1;   // Stop
+    PushButton* PushButton3;   // Change Story
+    PushButton* PushButton2;   // Font Decrease
+    PushButton* PushButton5;   // Font Increase
+    QTimer* Timer1;
+    SkinFramework* SkinFramework1;
+    MousePointer* pointer;
+
+    bool blnArmed = false;
+
+    // The story box's font stays within these sizes.
+    static constexpr double smallestFontSize = 1.0;
+    static constexpr double largestFontSize = 200.0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void stepFontSize(double points);
+    void applySkin();
+
+    QString programFolder_;
+    StoryStore store_;
+    Form2* form2_ = nullptr;
+};
