@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QRadioButton>
@@ -131,8 +132,12 @@ void MousePointer::hover(QWidget* area, int value)
 bool MousePointer::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove && value_ != Hourglass) {
+        // A move that one of the area's own controls ignored travels up to the
+        // area; it counts only while the pointer is over the area itself.
         const auto area = areas_.constFind(watched);
-        if (area != areas_.cend())
+        const auto* move = static_cast<QMouseEvent*>(event);
+        if (area != areas_.cend() &&
+            !static_cast<QWidget*>(watched)->childAt(move->position().toPoint()))
             set(*area);
     }
     return QObject::eventFilter(watched, event);

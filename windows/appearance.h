@@ -62,7 +62,8 @@ public:
     void setCustomCursor(const QCursor& cursor);
     bool hasCustomCursor() const { return hasCustom_; }
 
-    // Moving the pointer over `area` sets the window's setting to `value`.
+    // Moving the pointer over `area` itself (not over one of its controls)
+    // sets the window's setting to `value`.
     void hover(QWidget* area, int value);
 
 protected:

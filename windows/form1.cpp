@@ -57,7 +57,6 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Label1->setLineWidth(1);
-    Label1->setAttribute(Qt::WA_NoMousePropagation);
     Appearance::setBackColor(Label1, Appearance::windowBackground);
 
     const auto button = [this](const char* name, const QString& caption, QRect geometry) {
@@ -105,6 +104,11 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     // Stored start-up position: the middle of the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+Form1::~Form1()
+{
+    unloadResults();
 }
 
 void Form1::stepFontSize(double points)
