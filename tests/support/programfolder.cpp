@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -102,4 +103,53 @@ void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) cons
     QFile file(filePath(name));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         throw std::runtime_error("cannot write " + name.toStdString());
+}
+
+ProgramFolder::Lock ProgramFolder::lock(bool exclusive) const
+{
+    Db db(libraryPath(), SQLITE_OPEN_READWRITE);
+    db.exec(exclusive ? QStringLiteral("begin exclusive") : QStringLiteral("begin immediate"));
+    return Lock(std::exchange(db.db, nullptr));
+}
+
+ProgramFolder::Lock::~Lock()
+{
+    // Closing the connection rolls the empty transaction back and frees the lock.
+    sqlite3_close(db_);
+}
+
+ProgramFolder::ReadOnly ProgramFolder::readOnly() const
+{
+    constexpr uid_t nobody = 65534;
+    ReadOnly guard;
+    guard.file_ = libraryPath();
+    // Whoever runs the test must still reach the file through its folder.
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                      QFile::ExeOther);
+    QFile::setPermissions(guard.file_, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (geteuid() == 0) {
+        if (seteuid(nobody) != 0) {
+            guard.failure_ = QStringLiteral("running as root, and seteuid(nobody) failed, so "
+                                            "a read-only file cannot be had");
+            return guard;
+        }
+        guard.droppedRoot_ = true;
+    }
+    guard.active_ = true;
+    return guard;
+}
+
+ProgramFolder::ReadOnly::ReadOnly(ReadOnly&& other) noexcept
+    : file_(std::move(other.file_)), failure_(std::move(other.failure_)),
+      droppedRoot_(std::exchange(other.droppedRoot_, false)),
+      active_(std::exchange(other.active_, false))
+{}
+
+ProgramFolder::ReadOnly::~ReadOnly()
+{
+    if (droppedRoot_ && seteuid(0) != 0)
+        qFatal("cannot return to root after a read-only test");
+    if (active_ || !failure_.isEmpty())
+        QFile::setPermissions(file_, QFile::ReadOwner | QFile::WriteOwner);
 }

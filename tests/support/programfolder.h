@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 
 #include <optional>
+#include <utility>
+
+struct sqlite3;
 
 // A temporary program folder of its own for one test: dbStory.mdb with the
 // stories given (keys 1, 2, ... in that order), or no library at all. The
@@ -35,6 +38,45 @@ public:
     void exec(const QString& sql) const;
 
     void writeFile(const QString& name, const QByteArray& bytes) const;
+
+    // Another program's hold on the library, from a connection of its own, until
+    // destroyed: a write lock ("begin immediate": others may read, none may
+    // write) or an exclusive one that keeps readers out as well.
+    class Lock
+    {
+    public:
+        Lock(Lock&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+        Lock& operator=(Lock&&) = delete;
+        ~Lock();
+
+    private:
+        friend class ProgramFolder;
+        explicit Lock(sqlite3* db) : db_(db) {}
+        sqlite3* db_;
+    };
+    [[nodiscard]] Lock lock(bool exclusive = false) const;
+
+    // The library read-only for this process while the guard lives: the file
+    // loses its write bits and, for root (whom those bits do not stop), the
+    // process runs as user nobody. Open the library only after making it.
+    class ReadOnly
+    {
+    public:
+        ReadOnly(ReadOnly&& other) noexcept;
+        ReadOnly& operator=(ReadOnly&&) = delete;
+        ~ReadOnly();
+        // Empty when the guard is in force, else why it could not be.
+        QString failure() const { return failure_; }
+
+    private:
+        friend class ProgramFolder;
+        ReadOnly() = default;
+        QString file_;
+        QString failure_;
+        bool droppedRoot_ = false;
+        bool active_ = false;
+    };
+    [[nodiscard]] ReadOnly readOnly() const;
 
 private:
     struct NoLibrary {};

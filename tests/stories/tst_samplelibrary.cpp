@@ -1,0 +1,84 @@
+#include "programfolder.h"
+#include "stories/storystore.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <sqlite3.h>
+
+// The sample library as the build makes it: data/stories.sql run by the engine
+// into a fresh dbStory.mdb, then read through the store.
+class tst_SampleLibrary : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void storiesSuitTyping();
+    void storyKinds_data();
+    void storyKinds();
+
+private:
+    ProgramFolder folder_ = ProgramFolder::withoutLibrary();
+    QList<Story> stories_;
+};
+
+void tst_SampleLibrary::initTestCase()
+{
+    QFile script(QStringLiteral(STORIES_SQL));
+    QVERIFY2(script.open(QIODevice::ReadOnly), STORIES_SQL);
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(folder_.libraryPath().toUtf8().constData(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, script.readAll().constData(), nullptr, nullptr, &error);
+    const QString message = QString::fromUtf8(error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+
+    StoryStore store;
+    store.open(folder_.path());
+    stories_ = store.allStories();
+    QVERIFY(store.pickRandomStory().has_value());
+}
+
+void tst_SampleLibrary::storiesSuitTyping()
+{
+    QVERIFY(stories_.size() >= 12);
+    for (const Story& story : stories_) {
+        QVERIFY(story.fldstory.has_value());
+        const QString& text = *story.fldstory;
+        const qsizetype words = text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).size();
+        QVERIFY2(words >= 40 && words <= 120, qPrintable(QString::number(story.id)));
+        // A blank at either end would be an invisible word to type.
+        QCOMPARE(text.trimmed(), text);
+        QVERIFY2(!text.contains(u'\n') || text.count(u'\n') == text.count(QStringLiteral("\r\n")),
+                 "line breaks are CR LF");
+    }
+}
+
+void tst_SampleLibrary::storyKinds_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("one with apostrophes") << "apostrophe";
+    QTest::newRow("one with a CR LF line break") << "break";
+    QTest::newRow("one longer than 1,000 characters") << "long";
+}
+
+void tst_SampleLibrary::storyKinds()
+{
+    QFETCH(QString, kind);
+    const auto found = std::any_of(stories_.begin(), stories_.end(), [&](const Story& s) {
+        const QString& text = *s.fldstory;
+        if (kind == "apostrophe")
+            return text.contains(u'\'');
+        if (kind == "break")
+            return text.contains(QStringLiteral("\r\n"));
+        return text.size() > 1000;
+    });
+    QVERIFY(found);
+}
+
+QTEST_GUILESS_MAIN(tst_SampleLibrary)
+#include "tst_samplelibrary.moc"
