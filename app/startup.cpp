@@ -36,7 +36,7 @@ bool Form1::Form_Load()
     Steps step(u"Form1", u"Form_Load");
     step(102, [&] {
         setWindowTitle(AppTitle::productName.toString());
-        setWindowIcon(QIcon(QStringLiteral(":/icons/quillrace.png")));
+        setWindowIcon(Appearance::programIcon());
         AppTitle::setAppTitle();
     });
     step(104, [&] { applySkin(); });

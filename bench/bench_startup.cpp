@@ -14,9 +14,9 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,8 +71,8 @@ int childBare(int argc, char** argv)
     auto* label = new QLabel(QStringLiteral("Time:"), &window);
     label->setGeometry(8, 452, 520, 17);
     const char* captions[] = {"Start", "Stop", "Change Story", "Font Decrease", "Font Increase"};
-    const QRect places[] = {{8, 6, 256, 27}, {272, 6, 256, 27}, {8, 74, 520, 27},
-                            {8, 40, 256, 27}, {272, 40, 256, 27}};
+    const QRect places[] = {
+        {8, 6, 256, 27}, {272, 6, 256, 27}, {8, 74, 520, 27}, {8, 40, 256, 27}, {272, 40, 256, 27}};
     for (int i = 0; i < 5; ++i) {
         auto* button = new QPushButton(QLatin1String(captions[i]), &window);
         button->setGeometry(places[i]);
@@ -116,8 +116,7 @@ Sample runChild(const char* self, const char* kind)
     return {std::atof(buffer) - started, usage.ru_maxrss};
 }
 
-template <class T>
-T median(std::vector<T> values)
+template <class T> T median(std::vector<T> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -147,7 +146,7 @@ int main(int argc, char** argv)
     const double quill = median(quillTimes), bare = median(bareTimes);
     std::printf("start-up to shown, median of %d (platform %s):\n", runs,
                 qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default"
-                                                      : qgetenv("QT_QPA_PLATFORM").constData());
+                                                     : qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("  main window  %7.1f ms   peak %6ld KiB\n", quill * 1e3, median(quillPeaks));
     std::printf("  bare window  %7.1f ms   peak %6ld KiB\n", bare * 1e3, median(barePeaks));
     std::printf("  ratio        %7.2f      (target at most 1.30)\n", quill / bare);

@@ -2,6 +2,7 @@
 // random pick (target under 50 ms) and one full listing (under 300 ms). Prints
 // the median of several runs of each.
 
+#include "benchsupport.h"
 #include "programfolder.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
@@ -19,44 +20,13 @@ constexpr int storyCount = 100'000;
 constexpr int storyLength = 500;
 constexpr int runs = 9;
 
-QStringList makeStories()
-{
-    // Distinct texts of typeable words, so no page compresses better than a
-    // real library would.
-    static const char* const words[] = {"quill",   "river",  "lantern", "meadow", "copper",
-                                        "harbour", "willow", "thistle", "ember",  "violet"};
-    QStringList stories;
-    stories.reserve(storyCount);
-    for (int i = 0; i < storyCount; ++i) {
-        QString story = QString::number(i) + u' ';
-        for (int w = i; story.size() < storyLength; w = w * 7 + 3)
-            story += QString::fromLatin1(words[unsigned(w) % 10]) + u' ';
-        story.truncate(storyLength);
-        stories.append(story);
-    }
-    return stories;
-}
-
-template <class Run> double medianMs(Run run)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 } // namespace
 
 int main()
 {
     QElapsedTimer build;
     build.start();
-    const ProgramFolder folder(makeStories());
+    const ProgramFolder folder(Bench::sampleStories(storyCount, storyLength));
     std::printf("library: %d stories of %d characters, built in %.0f ms\n", storyCount, storyLength,
                 double(build.elapsed()));
 
@@ -65,9 +35,9 @@ int main()
     seedRandom(43210.5);
 
     qsizetype picked = 0;
-    const double pick = medianMs([&] { picked += store.pickRandomStory()->size(); });
+    const double pick = Bench::medianMs(runs, [&] { picked += store.pickRandomStory()->size(); });
     qsizetype listed = 0;
-    const double list = medianMs([&] { listed += store.allStories().size(); });
+    const double list = Bench::medianMs(runs, [&] { listed += store.allStories().size(); });
     store.close();
 
     if (picked != qsizetype(runs) * storyLength || listed != qsizetype(runs) * storyCount) {

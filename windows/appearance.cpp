@@ -67,6 +67,13 @@ bool fileExists(const QString& path)
     return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
 }
 
+QIcon programIcon()
+{
+    QIcon icon(QStringLiteral(":/icons/quillrace.png"));
+    icon.addFile(QStringLiteral(":/icons/quillrace-256.png"));
+    return icon;
+}
+
 QCursor loadCursor(const QString& path)
 {
     QFile file(path);

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QHash>
+#include <QIcon>
 #include <QObject>
 #include <QString>
 
@@ -35,6 +36,9 @@ QString programFile(const QString& folder, const QString& name);
 
 // True when the path's modification time can be read; never fails.
 bool fileExists(const QString& path);
+
+// The program's own icon, 32 by 32 with a larger picture for dense screens.
+QIcon programIcon();
 
 // Loads a Windows cursor file, hotspot included. Throws std::runtime_error
 // when the file cannot be read as a picture.

@@ -1,0 +1,507 @@
+#include "app/errorreport.h"
+#include "boxrecorder.h"
+#include "controls/pushbutton.h"
+#include "controls/richtextbox.h"
+#include "programfolder.h"
+#include "resultsprobe.h"
+#include "typing/modTyping.h"
+#include "typing/resultsbinding.h"
+#include "windows/appearance.h"
+#include "windows/form1.h"
+#include "windows/form2.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QTextBlock>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+using modTyping::ResultStep;
+using modTyping::TypingResult;
+using ResultsProbe::captions;
+using ResultsProbe::colouredRuns;
+
+Q_DECLARE_METATYPE(modTyping::TypingResult)
+
+namespace {
+
+const QString cursorSource = QStringLiteral(CURSOR_FILE); // the HAND-M.CUR the build made
+
+// A loaded results window that the test owns until it unloads itself.
+std::unique_ptr<Form2> loadedForm(const ProgramFolder& folder)
+{
+    auto form = std::make_unique<Form2>(folder.path());
+    form->Form_Load();
+    return form;
+}
+
+QString thrownBy(const std::function<void()>& write)
+{
+    try {
+        write();
+    } catch (const std::runtime_error& failure) {
+        return QString::fromUtf8(failure.what());
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestForm2 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void layoutAndTabOrder();
+    void designCaptionsAndLook();
+    void closingUnloads_data();
+    void closingUnloads();
+    void closeEndsAModalShowing();
+    void freshWindowAfterClose_data();
+    void freshWindowAfterClose();
+    void cursorFile_data();
+    void cursorFile();
+    void hoverAreasSetThePointer_data();
+    void hoverAreasSetThePointer();
+
+    void writesLabelsAndRedMarks_data();
+    void writesLabelsAndRedMarks();
+    void failedResultStopsAtItsStep_data();
+    void failedResultStopsAtItsStep();
+    void labelsGrowToTheRight();
+    void marksCaretEndsAtTheStart();
+};
+
+void TestForm2::cleanup()
+{
+    // Windows unload themselves on the next turn of the event loop.
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void TestForm2::layoutAndTabOrder()
+{
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+    // 8880 x 5040 twips of client area; 15 twips to the pixel.
+    QCOMPARE(form->size(), QSize(592, 336));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+    QCOMPARE(form->RichTextBox1->geometry(), QRect(8, 8, 576, 166));
+    QCOMPARE(form->Frame1->geometry(), QRect(8, 176, 576, 118));
+    QCOMPARE(form->PushButton1->geometry(), QRect(8, 301, 576, 27));
+
+    const QList<std::pair<QLabel*, QPoint>> labels{
+        {form->lblAccuracy, {12, 24}},  {form->lblWPM, {12, 57}},
+        {form->lblTime, {12, 90}},      {form->lblCorrect, {291, 24}},
+        {form->lblMistakes, {291, 57}}, {form->lblOverall, {291, 90}},
+    };
+    for (const auto& [label, at] : labels) {
+        QCOMPARE(label->parentWidget(), form->Frame1);
+        QCOMPARE(label->pos(), at);
+        QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()),
+                 qPrintable(label->objectName()));
+    }
+
+    // Tab goes from the box to Close and back: the frame and labels take no focus.
+    QApplication::setActiveWindow(form.get());
+    form->RichTextBox1->setFocus();
+    QTRY_VERIFY(form->RichTextBox1->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->PushButton1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->RichTextBox1);
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm2::designCaptionsAndLook()
+{
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+
+    QCOMPARE(form->windowTitle(), QStringLiteral("Results"));
+    QCOMPARE(form->accessibleName(), QStringLiteral("Results"));
+    QCOMPARE(form->Frame1->title(), QStringLiteral("Statistics"));
+    QCOMPARE(form->PushButton1->caption(), QStringLiteral("Close"));
+    QCOMPARE(captions(*form), ResultsProbe::designCaptions);
+    QVERIFY(form->RichTextBox1->text().isEmpty());
+    QVERIFY(!form->RichTextBox1->isReadOnly());
+    QCOMPARE(form->RichTextBox1->accessibleName(), QStringLiteral("Typed text"));
+
+    // Labels and the button are announced by their captions, also after a write.
+    Form2::setCaption(form->lblWPM, QStringLiteral("WPM: 42"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form->lblWPM)->text(QAccessible::Name),
+             QStringLiteral("WPM: 42"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form->PushButton1)->text(QAccessible::Name),
+             QStringLiteral("Close"));
+
+    // Only the close box: no minimise or maximise button.
+    const Qt::WindowFlags flags = form->windowFlags();
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
+
+    for (const QWidget* widget : std::initializer_list<const QWidget*>{
+             form.get(), form->Frame1, form->lblAccuracy, form->lblOverall, form->RichTextBox1}) {
+        QCOMPARE(widget->font().family(), QStringLiteral("Arial"));
+        QCOMPARE(widget->font().pointSizeF(), 9.0);
+        QVERIFY(widget->font().bold());
+    }
+    QCOMPARE(form->PushButton1->font().pointSizeF(), 11.25);
+    QVERIFY(form->PushButton1->font().bold());
+
+    // Load: the button-face colour on the window, the frame and the labels; the icon.
+    const QColor face = Appearance::toColor(Appearance::buttonFace);
+    QCOMPARE(form->palette().color(QPalette::Window), face);
+    QCOMPARE(form->Frame1->palette().color(QPalette::Window), face);
+    QCOMPARE(form->lblMistakes->palette().color(QPalette::Window), face);
+    QVERIFY(!form->windowIcon().isNull());
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm2::closingUnloads_data()
+{
+    QTest::addColumn<bool>("byButton");
+    QTest::newRow("Close button") << true;
+    QTest::newRow("title-bar close box") << false;
+}
+
+void TestForm2::closingUnloads()
+{
+    QFETCH(bool, byButton);
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    QPointer<Form2> form = loadedForm(folder).release();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+
+    if (byButton)
+        QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+    else
+        form->close(); // what the close box asks for
+    QVERIFY(!form.isNull() && !form->isVisible());
+    QTRY_VERIFY(form.isNull());
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm2::closeEndsAModalShowing()
+{
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    QPointer<Form2> form = loadedForm(folder).release();
+    bool answered = false;
+    QTimer::singleShot(0, this, [&] {
+        auto* modal = qobject_cast<Form2*>(QApplication::activeModalWidget());
+        if (!modal) {
+            if (form)
+                form->done(QDialog::Rejected); // end the showing so the test can fail
+            return;
+        }
+        answered = true;
+        QTest::mouseClick(modal->PushButton1, Qt::LeftButton);
+    });
+    form->exec();
+    QVERIFY2(answered, "the results window was not shown modally");
+    // exec() hands the closed window back already unloaded.
+    QVERIFY(form.isNull());
+}
+
+void TestForm2::freshWindowAfterClose_data()
+{
+    closingUnloads_data();
+}
+
+void TestForm2::freshWindowAfterClose()
+{
+    QFETCH(bool, byButton);
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    Form1 main(folder.path());
+
+    // Loaded on first access, the same window until it is unloaded.
+    QPointer<Form2> first = &main.results();
+    QCOMPARE(&main.results(), first.data());
+    QVERIFY(!first->windowIcon().isNull());
+    writeResults(*first, modTyping::CompareTyping(u"a b", u"a c", 3));
+    first->show();
+    QVERIFY(QTest::qWaitForWindowExposed(first));
+    if (byButton)
+        QTest::mouseClick(first->PushButton1, Qt::LeftButton);
+    else
+        first->close();
+
+    Form2& second = main.results();
+    QVERIFY(&second != first.data());
+    QCOMPARE(captions(second), ResultsProbe::designCaptions);
+    QVERIFY(second.RichTextBox1->text().isEmpty());
+    QTRY_VERIFY(first.isNull());
+    // The closed window's late deletion leaves the fresh one in place.
+    QCOMPARE(&main.results(), &second);
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm2::cursorFile_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<QStringList>("reports");
+
+    QFile built(cursorSource);
+    QVERIFY(built.open(QIODevice::ReadOnly));
+    const QString where = ErrorReport::location(u"Form2", u"Form_Load");
+    QTest::newRow("missing file: no cursor, no report") << QByteArray() << false << QStringList();
+    QTest::newRow("hand cursor file loads") << built.readAll() << true << QStringList();
+    QTest::newRow("unreadable picture is reported at line 108")
+        << QByteArray("not a cursor") << false
+        << QStringList{ErrorReport::message(QStringLiteral("Invalid picture"), where, 108)};
+}
+
+void TestForm2::cursorFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, loaded);
+    QFETCH(QStringList, reports);
+
+    ProgramFolder folder;
+    if (!content.isNull())
+        folder.writeFile(QStringLiteral("HAND-M.CUR"), content);
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+
+    QCOMPARE(boxes.reports(), reports);
+    QCOMPARE(form->pointer->hasCustomCursor(), loaded);
+    // The steps before the cursor ran whatever became of it.
+    QVERIFY(!form->windowIcon().isNull());
+    QCOMPARE(form->palette().color(QPalette::Window), Appearance::toColor(Appearance::buttonFace));
+}
+
+void TestForm2::hoverAreasSetThePointer_data()
+{
+    QTest::addColumn<QString>("area");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<int>("pointer");
+    QTest::newRow("Close button shows the hand") << "PushButton1" << QPoint(200, 10) << 99;
+    QTest::newRow("the window brings the default back") << "Form2" << QPoint(4, 330) << 0;
+    QTest::newRow("the box brings the default back") << "RichTextBox1" << QPoint(50, 50) << 0;
+    QTest::newRow("the frame brings the default back") << "Frame1" << QPoint(500, 100) << 0;
+}
+
+void TestForm2::hoverAreasSetThePointer()
+{
+    QFETCH(QString, area);
+    QFETCH(QPoint, at);
+    QFETCH(int, pointer);
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+    QWidget* target = area == form->objectName() ? form.get() : form->findChild<QWidget*>(area);
+    QVERIFY(target);
+    if (auto* box = qobject_cast<QAbstractScrollArea*>(target))
+        target = box->viewport();
+    const int other = pointer == 99 ? MousePointer::Default : MousePointer::Custom;
+    form->pointer->set(other);
+    QTest::mouseMove(target, at);
+    QTRY_COMPARE(form->pointer->value(), pointer);
+}
+
+void TestForm2::writesLabelsAndRedMarks_data()
+{
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<QStringList>("labels"); // overall, correct, mistakes, accuracy, time, wpm
+    QTest::addColumn<QStringList>("red");    // "document position:text"
+
+    QTest::newRow("all correct, nothing red")
+        << "The cat sat"
+        << "The cat sat" << 30 << QStringList{"Overall: 3",     "Correct: 3",         "Mistakes: 0",
+                                              "Accuracy: 100%", "Time: 30 second(s)", "WPM: 6"}
+        << QStringList();
+    QTest::newRow("case and punctuation are mistakes")
+        << "The cat"
+        << "the cat." << 4 << QStringList{"Overall: 2",   "Correct: 0",        "Mistakes: 2",
+                                          "Accuracy: 0%", "Time: 4 second(s)", "WPM: 0"}
+        << QStringList{"0:the", "4:cat."};
+    QTest::newRow("double blank: the empty word uses up a story position")
+        << "The cat sat"
+        << "The  cat sat" << 60 << QStringList{"Overall: 4",
+                                               "Correct: 1",
+                                               "Mistakes: 1",
+                                               "Accuracy: 25%",
+                                               "Time: 01:00 minute(s)",
+                                               "WPM: 3"}
+        << QStringList{"5:cat"};
+    QTest::newRow("words beyond the story are neither compared nor red")
+        << "one two"
+        << "one too three four" << 61 << QStringList{"Overall: 4",
+                                                     "Correct: 1",
+                                                     "Mistakes: 1",
+                                                     "Accuracy: 25%",
+                                                     "Time: 01:01 minute(s)",
+                                                     "WPM: 2"}
+        << QStringList{"4:too"};
+    QTest::newRow("CR LF counts two: a mark after line breaks lands on its word")
+        << "one\r\n\r\ntwo three four"
+        << "one\r\n\r\ntwo three fuor" << 11
+        << QStringList{"Overall: 3",       "Correct: 2",         "Mistakes: 1",
+                       "Accuracy: 66.67%", "Time: 11 second(s)", "WPM: 10"}
+        << QStringList{"15:fuor"};
+    QTest::newRow("a mistaken word holding a line break is red on both lines")
+        << "one two three"
+        << "one tw\r\no three" << 3
+        << QStringList{"Overall: 3",       "Correct: 2",        "Mistakes: 1",
+                       "Accuracy: 66.67%", "Time: 3 second(s)", "WPM: 40"}
+        << QStringList{"4:tw", "7:o"};
+    QTest::newRow("lone LF and CR are line breaks of the box too")
+        << "a b c d"
+        << "a\nx y c\rz" << 1 << QStringList{"Overall: 3",   "Correct: 0",        "Mistakes: 3",
+                                             "Accuracy: 0%", "Time: 1 second(s)", "WPM: 0"}
+        << QStringList{"0:a", "2:x", "4:y", "6:c", "8:z"};
+    // U+1D11E and U+1F600 take two UTF-16 units each, in the offsets and in the document.
+    QTest::newRow("characters outside the BMP")
+        << QString::fromUtf8("\xF0\x9D\x84\x9E clef \xF0\x9F\x98\x80 end")
+        << QString::fromUtf8("\xF0\x9D\x84\x9E cleff \xF0\x9F\x98\x80 ond") << 2
+        << QStringList{"Overall: 4",    "Correct: 2",        "Mistakes: 2",
+                       "Accuracy: 50%", "Time: 2 second(s)", "WPM: 60"}
+        << QStringList{"3:cleff", "12:ond"};
+    QTest::newRow("blanks only are scored, nothing red")
+        << "some story"
+        << "   " << 5 << QStringList{"Overall: 4",   "Correct: 0",        "Mistakes: 0",
+                                     "Accuracy: 0%", "Time: 5 second(s)", "WPM: 48"}
+        << QStringList();
+}
+
+void TestForm2::writesLabelsAndRedMarks()
+{
+    QFETCH(QString, story);
+    QFETCH(QString, typed);
+    QFETCH(int, seconds);
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, red);
+
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+    writeResults(*form, modTyping::CompareTyping(story, typed, seconds));
+
+    QCOMPARE(captions(*form), labels);
+    QString shown = typed;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QCOMPARE(form->RichTextBox1->text(), QString(shown).replace(u'\n', QStringLiteral("\r\n")));
+    QCOMPARE(colouredRuns(*form->RichTextBox1), red);
+}
+
+void TestForm2::failedResultStopsAtItsStep_data()
+{
+    QTest::addColumn<TypingResult>("result");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("red");
+    QTest::addColumn<QString>("failure");
+
+    // The comparison's own failures.
+    QTest::newRow("no elapsed second: everything but WPM, then division by zero")
+        << modTyping::CompareTyping(u"The cat sat", u"The bat sat", 0)
+        << QStringList{"Overall: 3",       "Correct: 2",        "Mistakes: 1",
+                       "Accuracy: 66.67%", "Time: 0 second(s)", "WPM:"}
+        << "The bat sat" << QStringList{"4:bat"} << "Division by zero";
+    QTest::newRow("nothing typed: the accuracy overflows")
+        << modTyping::CompareTyping(u"The cat", u"", 9)
+        << QStringList{"Overall: 0", "Correct: 0", "Mistakes: 0", "Accuracy:", "Time:", "WPM:"}
+        << "" << QStringList() << "Overflow";
+
+    // A result that failed while marking keeps the marks it found; the rest
+    // stays at design.
+    TypingResult marking;
+    marking.overallText = QStringLiteral("Overall: 3");
+    marking.resultText = QStringLiteral("ab cd ef");
+    marking.marks = {{0, 2, 255}};
+    marking.failedAt = ResultStep::Marks;
+    marking.failure = QStringLiteral("Overflow");
+    QTest::newRow("overflow while marking keeps the marks found")
+        << marking
+        << QStringList{"Overall: 3", "Correct:", "Mistakes:", "Accuracy:", "Time:", "WPM:"}
+        << "ab cd ef" << QStringList{"0:ab"} << "Overflow";
+
+    TypingResult counting;
+    counting.failedAt = ResultStep::Overall;
+    counting.failure = QStringLiteral("Overflow");
+    counting.resultText = QStringLiteral("never shown");
+    counting.marks = {{0, 5, 255}};
+    QTest::newRow("overflow counting words writes nothing")
+        << counting
+        << QStringList{"Overall:", "Correct:", "Mistakes:", "Accuracy:", "Time:", "WPM:"} << ""
+        << QStringList() << "Overflow";
+}
+
+void TestForm2::failedResultStopsAtItsStep()
+{
+    QFETCH(TypingResult, result);
+    QFETCH(QStringList, labels);
+    QFETCH(QString, text);
+    QFETCH(QStringList, red);
+    QFETCH(QString, failure);
+
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+    QCOMPARE(thrownBy([&] { writeResults(*form, result); }), failure);
+
+    QCOMPARE(captions(*form), labels);
+    QCOMPARE(form->RichTextBox1->text(), text);
+    QCOMPARE(colouredRuns(*form->RichTextBox1), red);
+    // The binding reports nothing itself: the caller's report shows the failure.
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm2::labelsGrowToTheRight()
+{
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+    const QRect before = form->lblAccuracy->geometry();
+
+    writeResults(*form, modTyping::CompareTyping(u"a b c", u"a x c", 7));
+    const QRect after = form->lblAccuracy->geometry();
+    QCOMPARE(form->lblAccuracy->text(), QStringLiteral("Accuracy: 66.67%"));
+    QCOMPARE(after.topLeft(), before.topLeft());
+    QVERIFY(after.width() > before.width());
+    QVERIFY(after.width() >=
+            form->lblAccuracy->fontMetrics().horizontalAdvance(form->lblAccuracy->text()));
+}
+
+void TestForm2::marksCaretEndsAtTheStart()
+{
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    auto form = loadedForm(folder);
+    writeResults(*form, modTyping::CompareTyping(u"one two three", u"one 2 3", 5));
+
+    QCOMPARE(form->RichTextBox1->selStart(), 0);
+    QCOMPARE(form->RichTextBox1->selLength(), 0);
+    QVERIFY(!form->RichTextBox1->textCursor().hasSelection());
+    // Text typed at the caret afterwards takes the box's normal colour.
+    QCOMPARE(
+        form->RichTextBox1->textCursor().charFormat().hasProperty(QTextFormat::ForegroundBrush),
+        false);
+}
+
+QTEST_MAIN(TestForm2)
+#include "tst_form2.moc"

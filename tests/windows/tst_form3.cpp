@@ -1,0 +1,645 @@
+#include "app/apptitle.h"
+#include "app/errorreport.h"
+#include "boxrecorder.h"
+#include "controls/pushbutton.h"
+#include "controls/richtextbox.h"
+#include "programfolder.h"
+#include "stories/storystore.h"
+#include "windows/appearance.h"
+#include "windows/form1.h"
+#include "windows/form3.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+const QString forgot = QStringLiteral("You forgot to input stories.");
+const QString confirm = QStringLiteral("Are you sure you want to delete the selected item?");
+const QString locked = QStringLiteral("database is locked");
+
+// The window's mode as the user sees it, in one line.
+QString state(Form3& form)
+{
+    return QStringList{form.PushButton1->caption(),
+                       form.PushButton2->caption(),
+                       form.PushButton3->isHidden() ? "Edit hidden" : "Edit shown",
+                       form.PushButton4->isHidden() ? "Close hidden" : "Close shown",
+                       form.ListView1->isEnabled() ? "list enabled" : "list disabled",
+                       QString::number(form.height())}
+        .join(QLatin1String(" | "));
+}
+
+QString expectedState(const QString& name)
+{
+    if (name == QLatin1String("adding"))
+        return "Save | Cancel | Edit hidden | Close hidden | list enabled | 392";
+    if (name == QLatin1String("editing"))
+        return "Update | Cancel | Edit hidden | Close hidden | list disabled | 392";
+    return "Add New | Delete | Edit shown | Close shown | list enabled | 215";
+}
+
+// The list's rows as "key: exact story", to hold against the file.
+QStringList listed(Form3& form)
+{
+    const QAbstractItemModel* model = form.ListView1->model();
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(); ++row)
+        rows << model->index(row, 0).data().toString() + ": " +
+                    model->index(row, 1).data(Qt::UserRole).toString();
+    return rows;
+}
+
+QStringList onFile(const ProgramFolder& folder)
+{
+    QStringList rows;
+    for (const ProgramFolder::Row& row : folder.rows())
+        rows << QString::number(row.id) + ": " + row.story.value_or(QString());
+    return rows;
+}
+
+int selectedRow(Form3& form)
+{
+    const QModelIndexList rows = form.ListView1->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.first().row() : -1;
+}
+
+void clickRow(Form3& form, int row)
+{
+    const QRect cell = form.ListView1->visualRect(form.ListView1->model()->index(row, 1));
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+// The pointer moving over a control, as the platform reports it.
+void hoverOver(QWidget* area, QPoint at = {2, 2})
+{
+    QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(area, &move);
+}
+
+// Another program's connection holding a lock on the library until it goes.
+class Lock
+{
+public:
+    Lock(const ProgramFolder& folder, const char* begin)
+    {
+        sqlite3_open_v2(folder.libraryPath().toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE,
+                        nullptr);
+        ok_ = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~Lock()
+    {
+        sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
+    Q_DISABLE_COPY_MOVE(Lock)
+    bool held() const { return ok_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool ok_ = false;
+};
+
+// A program folder and the store opened on it, as start-up leaves them.
+struct Library
+{
+    explicit Library(const QStringList& stories = {}) : folder(stories)
+    {
+        store.open(folder.path());
+        store.setBusyTimeout(50);
+    }
+    ProgramFolder folder;
+    StoryStore store;
+};
+
+} // namespace
+
+class TestForm3 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void opensBrowsingWithItsLayout();
+    void modes_data();
+    void modes();
+    void storiesRoundTripExactly_data();
+    void storiesRoundTripExactly();
+    void boxesAskAsTheyShould();
+    void confirmationThatFailsDeletesNothing();
+    void editorFollowsTheSelectedRow();
+    void closingByTheFrameWhileAddingSavesNothing();
+    void failedWriteIsReportedAndTheListShowsTheFile_data();
+    void failedWriteIsReportedAndTheListShowsTheFile();
+    void unreadableLibraryIsReportedOnceAtLine106_data();
+    void unreadableLibraryIsReportedOnceAtLine106();
+    void nullStoryIsReportedOnceAndTheFillGoesOn();
+    void hourglassDuringTheFillAndHoverAreas();
+    void cursorFile();
+    void changeStoryOpensTheWindowModally();
+};
+
+void TestForm3::initTestCase()
+{
+    AppTitle::setAppTitle();
+}
+
+void TestForm3::cleanup()
+{
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty() ||
+                std::none_of(QApplication::topLevelWidgets().cbegin(),
+                             QApplication::topLevelWidgets().cend(),
+                             [](QWidget* w) { return w->isVisible(); }));
+    for (QWidget* w : QApplication::topLevelWidgets())
+        QVERIFY2(!qobject_cast<Form3*>(w), "a stories window was left behind");
+}
+
+void TestForm3::opensBrowsingWithItsLayout()
+{
+    Library library({"First story.", "Second story."});
+    BoxRecorder boxes;
+    Form3 form(library.store, library.folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(boxes.requests.isEmpty());
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("Stories"));
+    QCOMPARE(state(form), expectedState("browsing"));
+    QCOMPARE(form.size(), QSize(584, 215));
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(form.font().family(), QStringLiteral("Arial"));
+    QVERIFY(form.font().bold() && form.font().pointSizeF() == 9.0);
+    QCOMPARE(form.PushButton4->font().pointSizeF(), 11.25);
+    QCOMPARE(form.windowIcon().pixmap(32).toImage(),
+             QIcon(":/icons/quillrace.png").pixmap(32).toImage());
+
+    QCOMPARE(form.RichTextBox1->geometry(), QRect(6, 222, 574, 166));
+    QCOMPARE(form.ListView1->geometry(), QRect(8, 8, 568, 166));
+    QCOMPARE(form.PushButton1->geometry(), QRect(8, 181, 136, 27));
+    QCOMPARE(form.PushButton4->geometry(), QRect(440, 181, 136, 27));
+    QCOMPARE(form.ListView1->toolTip(),
+             QStringLiteral("Move | line to right and out of window to reveal full names."));
+    const QAbstractItemModel* model = form.ListView1->model();
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ID"));
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Story"));
+    QCOMPARE(form.ListView1->columnWidth(0), 0);
+    QCOMPARE(form.ListView1->columnWidth(1), 533);
+    QCOMPARE(form.RichTextBox1->accessibleName(), QStringLiteral("Story"));
+    QCOMPARE(form.ListView1->accessibleName(), QStringLiteral("Stories"));
+    QCOMPARE(form.PushButton3->accessibleName(), QStringLiteral("Edit"));
+
+    // Filled in query order, the first row selected and in the editor.
+    QCOMPARE(listed(form), onFile(library.folder));
+    QCOMPARE(selectedRow(form), 0);
+    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("First story."));
+
+    // The editor is out of sight, so Tab never reaches it.
+    QCOMPARE(form.RichTextBox1->focusPolicy(), Qt::NoFocus);
+    QList<QWidget*> tabs{form.ListView1};
+    for (QWidget* w = form.ListView1->nextInFocusChain(); w != form.ListView1;
+         w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&form) && w->isEnabled())
+            tabs << w;
+    }
+    QCOMPARE(tabs, (QList<QWidget*>{form.ListView1, form.PushButton1, form.PushButton2,
+                                    form.PushButton3, form.PushButton4}));
+
+    // The window grows at its bottom: the top edge stays.
+    const int top = form.frameGeometry().top();
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QCOMPARE(form.height(), 392);
+    QCOMPARE(form.frameGeometry().top(), top);
+    QCOMPARE(form.RichTextBox1->focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(form.focusWidget(), form.RichTextBox1);
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+    QCOMPARE(form.focusWidget(), form.RichTextBox1);
+    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("First story."));
+}
+
+void TestForm3::modes_data()
+{
+    QTest::addColumn<QStringList>("library");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("stories"); // on file afterwards
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QStringList>("boxes");
+
+    const QStringList two{"First story.", "Second story."};
+    QTest::newRow("Add New empties the editor")
+        << two << QStringList{"add"} << "adding" << two << "" << QStringList{};
+    QTest::newRow("Save adds the story and reloads the first row")
+        << two << QStringList{"add", "type:Third story.", "save"} << "browsing"
+        << (two + QStringList{"Third story."}) << "First story." << QStringList{};
+    QTest::newRow("Save with an empty editor asks and stays adding")
+        << two << QStringList{"add", "save"} << "adding" << two << "" << QStringList{forgot};
+    QTest::newRow("Save with blanks only asks and keeps the blanks")
+        << two << QStringList{"add", "type:   ", "save"} << "adding" << two << "   "
+        << QStringList{forgot};
+    QTest::newRow("Save with line breaks only stores them")
+        << two << QStringList{"add", "key:Return", "key:Return", "save"} << "browsing"
+        << (two + QStringList{"\r\n\r\n"}) << "First story." << QStringList{};
+    QTest::newRow("Save with a tab among blanks stores it")
+        << two << QStringList{"add", "set: \t ", "save"} << "browsing"
+        << (two + QStringList{" \t "}) << "First story." << QStringList{};
+    QTest::newRow("Cancel while adding drops the typed text")
+        << two << QStringList{"add", "type:Dropped", "cancel"} << "browsing" << two
+        << "First story." << QStringList{};
+    QTest::newRow("A click on a row while adding takes its story, which Save adds")
+        << two << QStringList{"add", "type:Mine", "row:1", "save"} << "browsing"
+        << (two + QStringList{"Second story."}) << "First story." << QStringList{};
+    QTest::newRow("Edit shows the selected story")
+        << two << QStringList{"row:1", "edit"} << "editing" << two << "Second story."
+        << QStringList{};
+    QTest::newRow("Update writes the selected row and reloads the first")
+        << two << QStringList{"row:1", "edit", "set:Changed.", "update"} << "browsing"
+        << QStringList{"First story.", "Changed."} << "First story." << QStringList{};
+    QTest::newRow("Update with blanks only stays editing without a word")
+        << two << QStringList{"edit", "set:  ", "update"} << "editing" << two << "  "
+        << QStringList{};
+    QTest::newRow("A click on the disabled list while editing changes nothing")
+        << two << QStringList{"edit", "row:1", "set:Changed.", "update"} << "browsing"
+        << QStringList{"Changed.", "Second story."} << "Changed." << QStringList{};
+    QTest::newRow("Cancel while editing writes nothing and reloads the row")
+        << two << QStringList{"row:1", "edit", "type: more", "cancel"} << "browsing" << two
+        << "Second story." << QStringList{};
+    QTest::newRow("Delete answered No keeps the story")
+        << two << QStringList{"row:1", "answer:No", "delete"} << "browsing" << two
+        << "Second story." << QStringList{confirm};
+    QTest::newRow("Delete answered Yes removes the selected story")
+        << two << QStringList{"row:1", "answer:Yes", "delete"} << "browsing"
+        << QStringList{"First story."} << "First story." << QStringList{confirm};
+    QTest::newRow("Deleting the last story keeps its text in the editor")
+        << QStringList{"Only."} << QStringList{"answer:Yes", "delete"} << "browsing"
+        << QStringList{} << "Only." << QStringList{confirm};
+    QTest::newRow("Empty library: Edit and Delete do nothing")
+        << QStringList{} << QStringList{"edit", "delete"} << "browsing" << QStringList{} << ""
+        << QStringList{};
+    QTest::newRow("Empty library: Save adds the first story")
+        << QStringList{} << QStringList{"add", "type:New", "save"} << "browsing"
+        << QStringList{"New"} << "New" << QStringList{};
+    QTest::newRow("Cancel without rows keeps the typed text out of sight")
+        << QStringList{} << QStringList{"add", "type:Typed", "cancel"} << "browsing"
+        << QStringList{} << "Typed" << QStringList{};
+    QTest::newRow("Add New after that empties it")
+        << QStringList{} << QStringList{"add", "type:Typed", "cancel", "add"} << "adding"
+        << QStringList{} << "" << QStringList{};
+}
+
+void TestForm3::modes()
+{
+    QFETCH(QStringList, library);
+    QFETCH(QStringList, actions);
+    Library lib(library);
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    const QHash<QString, PushButton*> buttons{
+        {"add", form.PushButton1},    {"save", form.PushButton1},   {"update", form.PushButton1},
+        {"delete", form.PushButton2}, {"cancel", form.PushButton2}, {"edit", form.PushButton3}};
+    for (const QString& action : actions) {
+        const QString arg = action.section(':', 1);
+        if (buttons.contains(action))
+            QTest::mouseClick(buttons.value(action), Qt::LeftButton);
+        else if (action.startsWith("type:"))
+            QTest::keyClicks(form.RichTextBox1, arg);
+        else if (action.startsWith("key:"))
+            QTest::keyClick(form.RichTextBox1, Qt::Key_Return);
+        else if (action.startsWith("set:"))
+            form.RichTextBox1->setText(arg);
+        else if (action.startsWith("row:"))
+            clickRow(form, arg.toInt());
+        else if (action.startsWith("answer:"))
+            boxes.answers.enqueue(arg == "Yes" ? QMessageBox::Yes : QMessageBox::No);
+    }
+
+    QFETCH(QString, mode);
+    QCOMPARE(state(form), expectedState(mode));
+    QTEST(lib.folder.stories(), "stories");
+    QTEST(form.RichTextBox1->text(), "editor");
+    QStringList texts;
+    for (const auto& request : boxes.requests)
+        texts << request.text;
+    QTEST(texts, "boxes");
+    // Whatever happened, the list shows the file, one row selected if any.
+    QCOMPARE(listed(form), onFile(lib.folder));
+    QCOMPARE(selectedRow(form) >= 0, !lib.folder.rows().isEmpty());
+}
+
+void TestForm3::storiesRoundTripExactly_data()
+{
+    QTest::addColumn<QString>("story");
+    QTest::addColumn<QString>("shown"); // the list's one-line form
+    QTest::newRow("apostrophes") << "It's Tom's 'best' day''"
+                                 << "It's Tom's 'best' day''";
+    QTest::newRow("CR LF line breaks") << "one\r\ntwo\r\n"
+                                       << "one\u23CEtwo\u23CE";
+    QTest::newRow("leading and trailing blanks") << "  padded  "
+                                                 << "  padded  ";
+    QTest::newRow("characters outside the BMP") << "clef \U0001D11E and \U0001F600"
+                                                << "clef \U0001D11E and \U0001F600";
+}
+
+void TestForm3::storiesRoundTripExactly()
+{
+    QFETCH(QString, story);
+    Library lib({"Older."});
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    form.RichTextBox1->setText(story);
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QCOMPARE(lib.folder.stories(), (QStringList{"Older.", story}));
+    QTEST(form.ListView1->model()->index(1, 1).data().toString(), "shown");
+    clickRow(form, 1);
+    QCOMPARE(form.RichTextBox1->text(), story);
+
+    // Edited and written back, it stays exact.
+    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+    form.RichTextBox1->setText(story + story);
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QCOMPARE(lib.folder.stories(), (QStringList{"Older.", story + story}));
+    QCOMPARE(listed(form), onFile(lib.folder));
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm3::boxesAskAsTheyShould()
+{
+    Library lib({"Kept."});
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    boxes.answers.enqueue(QMessageBox::No);
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton); // Cancel
+    QTest::mouseClick(form.PushButton2, Qt::LeftButton); // Delete
+    QCOMPARE(boxes.requests.size(), 2);
+    const MessageBox::Request& blank = boxes.requests[0];
+    QCOMPARE(blank.text, forgot);
+    QCOMPARE(blank.caption, QStringLiteral("Quillrace"));
+    QCOMPARE(blank.icon, QMessageBox::NoIcon);
+    QCOMPARE(blank.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    const MessageBox::Request& ask = boxes.requests[1];
+    QCOMPARE(ask.text, confirm);
+    QCOMPARE(ask.caption, QStringLiteral("Delete Selected"));
+    QCOMPARE(ask.icon, QMessageBox::NoIcon);
+    QCOMPARE(ask.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(ask.defaultButton, QMessageBox::Yes);
+    QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
+}
+
+void TestForm3::confirmationThatFailsDeletesNothing()
+{
+    Library lib({"Kept."});
+    QStringList reports;
+    MessageBox::setHandler([&](const MessageBox::Request& request) {
+        if (request.caption == QLatin1String("Delete Selected"))
+            throw std::runtime_error("Out of memory");
+        reports << request.text;
+        return QMessageBox::Ok;
+    });
+    {
+        Form3 form(lib.store, lib.folder.path());
+        QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+    }
+    MessageBox::setHandler({});
+    QCOMPARE(reports,
+             QStringList{ErrorReport::message(
+                 "Out of memory", ErrorReport::location(u"Form3", u"PushButton2_Click"), 104)});
+    QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
+}
+
+void TestForm3::editorFollowsTheSelectedRow()
+{
+    Library lib({"One.", "Two.", "Three."});
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+
+    // Keys move the selection and the editor with it, so Update writes the
+    // row whose story the editor showed.
+    form.ListView1->setFocus();
+    QTest::keyClick(form.ListView1, Qt::Key_Down);
+    QTest::keyClick(form.ListView1, Qt::Key_Down);
+    QCOMPARE(selectedRow(form), 2);
+    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("Three."));
+    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+    QTest::keyClick(form.RichTextBox1, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(form.RichTextBox1, "!");
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QCOMPARE(lib.folder.stories(), (QStringList{"One.", "Two.", "Three.!"}));
+
+    // A control-click on the selected row leaves it selected.
+    const QRect cell = form.ListView1->visualRect(form.ListView1->model()->index(0, 1));
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      cell.center());
+    QCOMPARE(selectedRow(form), 0);
+
+    // After Save the hidden editor takes no keys; Escape does not close.
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QTest::keyClicks(form.RichTextBox1, "Four.");
+    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QVERIFY(form.focusWidget() != form.RichTextBox1);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(form.isVisible());
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm3::closingByTheFrameWhileAddingSavesNothing()
+{
+    Library lib({"Kept."});
+    BoxRecorder boxes;
+    {
+        Form3 form(lib.store, lib.folder.path());
+        form.show();
+        QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+        QTest::keyClicks(form.RichTextBox1, "Never saved.");
+        QVERIFY(form.close());
+        QVERIFY(!form.isVisible());
+    }
+    Form3 again(lib.store, lib.folder.path());
+    QCOMPARE(state(again), expectedState("browsing"));
+    QCOMPARE(again.RichTextBox1->text(), QStringLiteral("Kept."));
+    QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestForm3::failedWriteIsReportedAndTheListShowsTheFile_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("procedure");
+    QTest::addColumn<int>("line");
+    QTest::newRow("Save") << QStringList{"add", "type:New.", "save"} << "PushButton1_Click" << 120;
+    QTest::newRow("Update") << QStringList{"edit", "type:!", "update"} << "PushButton1_Click"
+                            << 144;
+    QTest::newRow("Delete") << QStringList{"delete"} << "PushButton2_Click" << 106;
+}
+
+void TestForm3::failedWriteIsReportedAndTheListShowsTheFile()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QString, procedure);
+    QFETCH(int, line);
+    Library lib({"First.", "Second."});
+    BoxRecorder boxes;
+    boxes.answers.enqueue(QMessageBox::Yes);
+    Form3 form(lib.store, lib.folder.path());
+    form.show();
+    lib.folder.exec("delete from story where id=2"); // changed by other means meanwhile
+    // Another program holds the write lock; reading still works.
+    Lock lock(lib.folder, "begin immediate");
+    QVERIFY(lock.held());
+    for (const QString& action : actions) {
+        if (action == "add" || action == "save" || action == "update")
+            QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+        else if (action == "edit")
+            QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+        else if (action == "delete")
+            QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+        else
+            QTest::keyClicks(form.RichTextBox1, action.section(':', 1));
+    }
+    QCOMPARE(boxes.reports(), QStringList{ErrorReport::message(
+                                  locked, ErrorReport::location(u"Form3", procedure), line)});
+    QCOMPARE(state(form), expectedState("browsing"));
+    QCOMPARE(lib.folder.stories(), QStringList{"First."});
+    QCOMPARE(listed(form), onFile(lib.folder));
+    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("First."));
+}
+
+void TestForm3::unreadableLibraryIsReportedOnceAtLine106_data()
+{
+    QTest::addColumn<bool>("closed"); // else another program holds an exclusive lock
+    QTest::newRow("closed store") << true;
+    QTest::newRow("exclusively locked file") << false;
+}
+
+void TestForm3::unreadableLibraryIsReportedOnceAtLine106()
+{
+    QFETCH(bool, closed);
+    Library lib({"Unseen."});
+    std::unique_ptr<Lock> lock;
+    if (closed)
+        lib.store.close();
+    else
+        lock = std::make_unique<Lock>(lib.folder, "begin exclusive");
+    QString description = locked;
+    try {
+        lib.store.allStories();
+    } catch (const StoreError& e) {
+        description = e.description();
+    }
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    QCOMPARE(boxes.reports(),
+             QStringList{ErrorReport::message(
+                 description, ErrorReport::location(u"Form3", u"listStories"), 106)});
+    QCOMPARE(form.ListView1->model()->rowCount(), 0);
+    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
+    QCOMPARE(state(form), expectedState("browsing"));
+}
+
+void TestForm3::nullStoryIsReportedOnceAndTheFillGoesOn()
+{
+    Library lib({"One.", "Two.", "Three."});
+    lib.folder.exec("update story set fldstory=null where id=2");
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    QCOMPARE(boxes.reports(),
+             QStringList{ErrorReport::message(
+                 "Invalid use of Null", ErrorReport::location(u"Form3", u"listStories"), 112)});
+    QCOMPARE(listed(form), (QStringList{"1: One.", "2: ", "3: Three."}));
+    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("One."));
+}
+
+void TestForm3::hourglassDuringTheFillAndHoverAreas()
+{
+    Library lib({"One."});
+    BoxRecorder boxes;
+    Form3 form(lib.store, lib.folder.path());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QList<int> during;
+    lib.store.setStatementObserver([&](const QString&) { during << form.pointer->value(); });
+    form.listStories();
+    QCOMPARE(during, QList<int>{MousePointer::Hourglass});
+    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
+
+    hoverOver(form.PushButton2);
+    QCOMPARE(form.pointer->value(), int(MousePointer::Custom));
+    hoverOver(form.ListView1->viewport());
+    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
+    hoverOver(form.PushButton4);
+    hoverOver(form.RichTextBox1->viewport()); // the editor has no hover area
+    QCOMPARE(form.pointer->value(), int(MousePointer::Custom));
+    hoverOver(&form, QPoint(2, 212));
+    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
+    form.pointer->set(MousePointer::Hourglass);
+    hoverOver(form.PushButton1);
+    hoverOver(form.ListView1->header()->viewport());
+    QCOMPARE(form.pointer->value(), int(MousePointer::Hourglass));
+}
+
+void TestForm3::cursorFile()
+{
+    Library lib({"One."});
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    QVERIFY(hand.save(lib.folder.filePath("HAND-M.CUR"), "ico"));
+    BoxRecorder boxes;
+    {
+        Form3 form(lib.store, lib.folder.path());
+        QVERIFY(form.pointer->hasCustomCursor());
+    }
+    lib.folder.writeFile("HAND-M.CUR", "not a picture");
+    Form3 form(lib.store, lib.folder.path());
+    QCOMPARE(boxes.reports(),
+             QStringList{ErrorReport::message("Invalid picture",
+                                              ErrorReport::location(u"Form3", u"Form_Load"), 108)});
+    QVERIFY(!form.pointer->hasCustomCursor());
+    QCOMPARE(listed(form), QStringList{"1: One."}); // and the load went on
+}
+
+void TestForm3::changeStoryOpensTheWindowModally()
+{
+    ProgramFolder folder({"Only story."});
+    BoxRecorder boxes;
+    Form1 main(folder.path());
+    QVERIFY(main.Form_Load());
+    main.show();
+    QString seen;
+    QTimer::singleShot(0, this, [&] {
+        auto* stories = qobject_cast<Form3*>(QApplication::activeModalWidget());
+        if (!stories)
+            return;
+        seen = stories->windowTitle() + ": " + stories->RichTextBox1->text();
+        QTest::mouseClick(stories->PushButton4, Qt::LeftButton);
+    });
+    QTimer::singleShot(5000, &main, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close(); // never hang: the check below fails instead
+    });
+    QTest::mouseClick(main.PushButton3, Qt::LeftButton);
+    QCOMPARE(seen, QStringLiteral("Stories: Only story."));
+    QVERIFY(boxes.requests.isEmpty());
+    main.close();
+}
+
+QTEST_MAIN(TestForm3)
+#include "tst_form3.moc"

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class MousePointer;
+class PushButton;
+class QGroupBox;
+class QLabel;
+class RichTextBox;
+
+// The results window: the typed text with every mistaken word in red, and six
+// statistics lines in the frame "Statistics". writeResults (typing/resultsbinding.h)
+// fills it; Stop shows it modally.
+//
+// The window unloads itself when it is closed, by its Close button or by the
+// title bar's close box: it is deleted (at once when it was shown with exec(),
+// otherwise on the next turn of the event loop), so each showing starts from
+// the design captions and an empty box. Form1::results() loads a fresh one.
+class Form2 final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form2)
+
+public:
+    // The program folder is where the hand cursor is looked for.
+    explicit Form2(const QString& programFolder, QWidget* parent = nullptr);
+
+    // The look: system colours, the icon and the hand cursor. Each failing step
+    // is reported as Form2.Form_Load and loading goes on.
+    void Form_Load();
+    // Close: unloads the window.
+    void PushButton1_Click();
+
+    // Sets a statistics label's caption; the label then fits its new text,
+    // growing to the right from where it stands.
+    static void setCaption(QLabel* label, const QString& caption);
+
+    // Controls, by their design names.
+    RichTextBox* RichTextBox1; // the typed text with the red marks
+    QGroupBox* Frame1;         // "Statistics", holding the six labels
+    QLabel* lblAccuracy;
+    QLabel* lblWPM;
+    QLabel* lblTime;
+    QLabel* lblCorrect;
+    QLabel* lblMistakes;
+    QLabel* lblOverall;
+    PushButton* PushButton1; // "Close"
+    MousePointer* pointer;
+
+private:
+    QString programFolder_;
+};

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class MousePointer;
+class PushButton;
+class QTreeView;
+class RichTextBox;
+class StoryStore;
+
+namespace Form3Detail {
+class StoryList;
+}
+
+// The stories window: browse, add, edit and delete the stories of the library.
+//
+// Its mode (browsing, adding, editing) lives nowhere but in the captions of
+// PushButton1 ("Add New" / "Save" / "Update") and PushButton2 ("Delete" /
+// "Cancel"); every handler decides by comparing them. All reading and writing
+// goes through the StoryStore it is given, which must outlive the window.
+//
+// The window loads itself (Form_Load) when it is built, before it is shown;
+// closing it only hides it, and the owner discards it, so each opening starts
+// in browsing mode.
+class Form3 final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form3)
+
+public:
+    Form3(StoryStore& store, const QString& programFolder, QWidget* parent = nullptr);
+    ~Form3() override;
+
+    void Form_Load();
+    // Refills the list from the store and reloads the editor from its first row.
+    void listStories();
+    // Loads the selected row's exact story into the editor; with no rows it
+    // does nothing. It has no failure report of its own.
+    void ListView1_Click();
+
+    void PushButton1_Click(); // Add New / Save / Update
+    void PushButton2_Click(); // Delete / Cancel
+    void PushButton3_Click(); // Edit
+    void PushButton4_Click(); // Close
+
+    // Controls, by their design names. ListView1's model has the columns
+    // "ID" (the key in decimal) and "Story" (the story on one line, its exact
+    // text under Qt::UserRole).
+    RichTextBox* RichTextBox1; // the story editor
+    QTreeView* ListView1;
+    PushButton* PushButton1;
+    PushButton* PushButton2;
+    PushButton* PushButton3;
+    PushButton* PushButton4;
+    MousePointer* pointer;
+
+    // The window's outer heights in twips; the client area is the outer
+    // height less the 570 twips of title bar and border.
+    static constexpr int browsingHeight = 3795;
+    static constexpr int editingHeight = 6450;
+    static constexpr int frameHeight = 570;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void setOuterHeight(int twips);
+    int rowCount() const;
+    qint64 selectedKey() const;
+
+    StoryStore& store_;
+    QString programFolder_;
+    Form3Detail::StoryList* list_;
+    bool filling_ = false; // the list is being refilled: selection changes are not the user's
+};
