@@ -45,12 +45,10 @@ class Steps
 public:
     Steps(QStringView window, QStringView procedure)
         : location_(ErrorReport::location(window, procedure))
-    {
-    }
+    {}
 
     // Runs one numbered step; a failure is reported and swallowed.
-    template <class Step>
-    void operator()(int line, Step&& step)
+    template <class Step> void operator()(int line, Step&& step)
     {
         currentLine_ = line;
         try {
@@ -62,8 +60,7 @@ public:
 
     // A numbered condition. When the test itself fails, the report is shown
     // and the steps it governs run as if it had held: the result is true.
-    template <class Test>
-    bool test(int line, Test&& condition)
+    template <class Test> bool test(int line, Test&& condition)
     {
         currentLine_ = line;
         try {

@@ -48,7 +48,8 @@ bool Form1::Form_Load()
         });
         return false; // 110
     }
-    const QString cursorFile = Appearance::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
+    const QString cursorFile =
+        Appearance::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
     if (step.test(112, [&] { return Appearance::fileExists(cursorFile); }))
         step(114, [&] { pointer->setCustomCursor(Appearance::loadCursor(cursorFile)); });
     step(116, [&] { seedRandom(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });

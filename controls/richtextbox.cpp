@@ -81,7 +81,8 @@ int RichTextBox::toDocument(qsizetype offset) const
 
 qsizetype RichTextBox::toText(int position) const
 {
-    const auto before = std::lower_bound(breaks_.begin(), breaks_.end(), position) - breaks_.begin();
+    const auto before =
+        std::lower_bound(breaks_.begin(), breaks_.end(), position) - breaks_.begin();
     return position + before;
 }
 
@@ -142,8 +143,8 @@ void RichTextBox::setSelLength(int length)
 void RichTextBox::setSelColor(quint32 colour)
 {
     QTextCharFormat format;
-    format.setForeground(QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF),
-                                int((colour >> 16) & 0xFF)));
+    format.setForeground(
+        QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF)));
     selection().mergeCharFormat(format);
 }
 

@@ -72,7 +72,7 @@ private:
     QTextCursor selection() const;
     void setSelection(const QTextCursor& cursor);
 
-    QString raw_;             // the document's characters as of the last text change
-    QVector<int> breaks_;     // document positions of its line breaks, ascending
+    QString raw_;                      // the document's characters as of the last text change
+    QVector<int> breaks_;              // document positions of its line breaks, ascending
     std::optional<QTextCursor> batch_; // the selection while a Batch is open
 };

@@ -72,8 +72,8 @@ void Form1::PushButton1_Click()
     if (step.test(114, [&] { return RichTextBox2->text().isEmpty(); }))
         return;
     step(116, [&] {
-        writeResults(results(), modTyping::CompareTyping(RichTextBox1->text(),
-                                                         RichTextBox2->text(), lngSeconds));
+        writeResults(results(), modTyping::CompareTyping(RichTextBox1->text(), RichTextBox2->text(),
+                                                         lngSeconds));
     });
     step(118, [&] {
         results().exec();

@@ -9,12 +9,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QScreen>
 #include <QWidget>
 
 #include <stdexcept>
@@ -67,6 +69,20 @@ bool fileExists(const QString& path)
     return !path.isEmpty() && QFileInfo(path).lastModified().isValid();
 }
 
+QFont arialBold(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(points);
+    font.setBold(true);
+    return font;
+}
+
+void centreOnScreen(QWidget& window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+}
+
 QIcon programIcon()
 {
     QIcon icon(QStringLiteral(":/icons/quillrace.png"));
@@ -97,9 +113,7 @@ QCursor loadCursor(const QString& path)
 
 } // namespace Appearance
 
-MousePointer::MousePointer(QWidget& window) : QObject(&window), window_(window)
-{
-}
+MousePointer::MousePointer(QWidget& window) : QObject(&window), window_(window) {}
 
 void MousePointer::set(int value)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QFont>
 #include <QHash>
 #include <QIcon>
 #include <QObject>
@@ -36,6 +37,12 @@ QString programFile(const QString& folder, const QString& name);
 
 // True when the path's modification time can be read; never fails.
 bool fileExists(const QString& path);
+
+// The windows' font: Arial (Liberation Sans where Arial is missing), bold.
+QFont arialBold(double points);
+
+// Places a window in the middle of the screen, as every window starts.
+void centreOnScreen(QWidget& window);
 
 // The program's own icon, 32 by 32 with a larger picture for dense screens.
 QIcon programIcon();

@@ -8,23 +8,9 @@
 #include "windows/twips.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
-#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-QFont arialBold(double points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
-
-} // namespace
 
 Form1::Form1(const QString& programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -35,7 +21,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setFixedSize(Twips::toPixels(8040), Twips::toPixels(7155));
-    setFont(arialBold(9));
+    setFont(Appearance::arialBold(9));
     Appearance::setBackColor(this, Appearance::white);
 
     const auto box = [this](const char* name, const QString& accessibleName, QRect geometry) {
@@ -47,9 +33,9 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     };
     RichTextBox1 = box("RichTextBox1", QStringLiteral("Story"), Twips::rect(120, 1620, 7800, 2490));
     RichTextBox1->setReadOnly(true);
-    RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                          Qt::TextSelectableByKeyboard);
-    RichTextBox2 = box("RichTextBox2", QStringLiteral("Typing"), Twips::rect(120, 4200, 7800, 2490));
+    RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    RichTextBox2 =
+        box("RichTextBox2", QStringLiteral("Typing"), Twips::rect(120, 4200, 7800, 2490));
 
     Label1 = new QLabel(QStringLiteral("Time:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -63,7 +49,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
         auto* button = new PushButton(caption, this);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(geometry);
-        button->setFont(arialBold(11.25));
+        button->setFont(Appearance::arialBold(11.25));
         return button;
     };
     PushButton4 = button("PushButton4", QStringLiteral("Start"), Twips::rect(120, 90, 3840, 405));
@@ -102,8 +88,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
     // Stored start-up position: the middle of the screen.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    Appearance::centreOnScreen(*this);
 }
 
 Form1::~Form1()

@@ -8,22 +8,8 @@
 #include "windows/twips.h"
 
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
-#include <QScreen>
-
-namespace {
-
-QFont arialBold(double points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
-
-} // namespace
 
 Form2::Form2(const QString& programFolder, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -35,7 +21,7 @@ Form2::Form2(const QString& programFolder, QWidget* parent)
     setAccessibleName(QStringLiteral("Results"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(Twips::toPixels(8880), Twips::toPixels(5040));
-    setFont(arialBold(9));
+    setFont(Appearance::arialBold(9));
     Appearance::setBackColor(this, Appearance::white);
 
     // The box keeps the typing box's settings: multi-line and editable.
@@ -71,7 +57,7 @@ Form2::Form2(const QString& programFolder, QWidget* parent)
     PushButton1 = new PushButton(QStringLiteral("Close"), this);
     PushButton1->setObjectName(QStringLiteral("PushButton1"));
     PushButton1->setGeometry(Twips::rect(120, 4515, 8640, 405));
-    PushButton1->setFont(arialBold(11.25));
+    PushButton1->setFont(Appearance::arialBold(11.25));
     PushButton1->setAutoDefault(false);
 
     // The frame and the labels take no focus, so Tab goes from the box to Close.
@@ -87,8 +73,7 @@ Form2::Form2(const QString& programFolder, QWidget* parent)
     // However the window ends (Close, the close box, Escape), it is unloaded.
     connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    Appearance::centreOnScreen(*this);
 }
 
 void Form2::setCaption(QLabel* label, const QString& caption)

@@ -10,11 +10,9 @@
 #include "windows/twips.h"
 
 #include <QAbstractTableModel>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QTreeView>
 
 #include <algorithm>
@@ -29,14 +27,6 @@ const QString captionDelete = QStringLiteral("Delete");
 const QString captionCancel = QStringLiteral("Cancel");
 
 constexpr int clientWidth = 8760; // twips
-
-QFont arialBold(double points)
-{
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    return font;
-}
 
 // Only the blank itself (code 32) is trimmed: tabs and line breaks are text.
 bool isBlank(const QString& text)
@@ -178,7 +168,7 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Stories"));
-    setFont(arialBold(9));
+    setFont(Appearance::arialBold(9));
     setSizeGripEnabled(false);
 
     RichTextBox1 = new RichTextBox(this);
@@ -211,7 +201,7 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
         auto* button = new PushButton(caption, this);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(Twips::rect(left, 2715, 2040, 405));
-        button->setFont(arialBold(11.25));
+        button->setFont(Appearance::arialBold(11.25));
         return button;
     };
     PushButton1 = button("PushButton1", captionAddNew, 120);
@@ -246,8 +236,7 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, reload);
 
     setOuterHeight(browsingHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    Appearance::centreOnScreen(*this);
 
     Form_Load();
 }

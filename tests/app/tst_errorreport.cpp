@@ -40,7 +40,8 @@ void TestErrorReport::messageWithEmptyDescription()
 {
     const QString text =
         ErrorReport::message(QString(), ErrorReport::location(u"Form3", u"listStories"), 112);
-    QVERIFY(text.startsWith(QStringLiteral("\r\nin Quillrace2021/08/31.Form3.listStories at line 112\r\r")));
+    QVERIFY(text.startsWith(
+        QStringLiteral("\r\nin Quillrace2021/08/31.Form3.listStories at line 112\r\r")));
 }
 
 void TestErrorReport::failingStepIsReportedAndTheNextRuns()
@@ -61,9 +62,8 @@ void TestErrorReport::failingStepIsReportedAndTheNextRuns()
     QCOMPARE(ran, (QStringList{"100", "104", "106", "108"}));
     // Two failing steps give two boxes, in step order.
     const QString where = ErrorReport::location(u"Form1", u"PushButton4_Click");
-    QCOMPARE(boxes.reports(),
-             (QStringList{ErrorReport::message("first", where, 102),
-                          ErrorReport::message("second", where, 106)}));
+    QCOMPARE(boxes.reports(), (QStringList{ErrorReport::message("first", where, 102),
+                                           ErrorReport::message("second", where, 106)}));
     const MessageBox::Request& box = boxes.requests.first();
     QCOMPARE(box.caption, QStringLiteral("Application Error"));
     QCOMPARE(box.icon, QMessageBox::Warning);
@@ -143,8 +143,10 @@ void TestErrorReport::appTitle_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("title");
-    QTest::newRow("the product loses its last word") << "Quillrace Software" << "Quillrace";
-    QTest::newRow("cut at least once however short") << "a b" << "a";
+    QTest::newRow("the product loses its last word") << "Quillrace Software"
+                                                     << "Quillrace";
+    QTest::newRow("cut at least once however short") << "a b"
+                                                     << "a";
     QTest::newRow("long names are cut until 40 or less")
         << "Quillrace Typing Tester For Every Office And Every Home Desk"
         << "Quillrace Typing Tester For Every Office";

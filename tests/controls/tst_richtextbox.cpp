@@ -58,13 +58,20 @@ void TestRichTextBox::lineBreaksReadBackAsCrLf_data()
 {
     QTest::addColumn<QString>("set");
     QTest::addColumn<QString>("read");
-    QTest::newRow("CR LF stays") << "a\r\nb" << "a\r\nb";
-    QTest::newRow("lone LF becomes CR LF") << "a\nb" << "a\r\nb";
-    QTest::newRow("lone CR becomes CR LF") << "a\rb" << "a\r\nb";
-    QTest::newRow("a trailing break is kept") << "a\r\n" << "a\r\n";
-    QTest::newRow("blank lines") << "\r\n\r\n" << "\r\n\r\n";
-    QTest::newRow("tabs and no-break spaces are text") << "a\t\u00a0b" << "a\t\u00a0b";
-    QTest::newRow("outside the BMP") << "\U0001F600 x" << "\U0001F600 x";
+    QTest::newRow("CR LF stays") << "a\r\nb"
+                                 << "a\r\nb";
+    QTest::newRow("lone LF becomes CR LF") << "a\nb"
+                                           << "a\r\nb";
+    QTest::newRow("lone CR becomes CR LF") << "a\rb"
+                                           << "a\r\nb";
+    QTest::newRow("a trailing break is kept") << "a\r\n"
+                                              << "a\r\n";
+    QTest::newRow("blank lines") << "\r\n\r\n"
+                                 << "\r\n\r\n";
+    QTest::newRow("tabs and no-break spaces are text") << "a\t\u00a0b"
+                                                       << "a\t\u00a0b";
+    QTest::newRow("outside the BMP") << "\U0001F600 x"
+                                     << "\U0001F600 x";
 }
 
 void TestRichTextBox::lineBreaksReadBackAsCrLf()

@@ -79,7 +79,9 @@ public:
     [[nodiscard]] ReadOnly readOnly() const;
 
 private:
-    struct NoLibrary {};
+    struct NoLibrary
+    {
+    };
     explicit ProgramFolder(NoLibrary) {}
     QTemporaryDir dir_;
 };

@@ -233,8 +233,8 @@ void TestForm1::skinPresentOrAbsentLeavesTheLabelWhite()
         QVERIFY(boxes.requests.isEmpty());
         QCOMPARE(background(form.Label1), QColor(Qt::white));
         QCOMPARE(background(&form), withSkin ? buttonFace : QColor(Qt::white));
-        QCOMPARE(form.styleSheet(), withSkin ? QStringLiteral("QPushButton { color: #123456; }")
-                                             : QString());
+        QCOMPARE(form.styleSheet(),
+                 withSkin ? QStringLiteral("QPushButton { color: #123456; }") : QString());
         if (withSkin) {
             QCOMPARE(form.SkinFramework1->get(1).toInt() & 1, 1);
             QVERIFY(form.SkinFramework1->get(5).toBool());
