@@ -75,8 +75,5 @@ void Form1::PushButton1_Click()
         writeResults(results(), modTyping::CompareTyping(RichTextBox1->text(), RichTextBox2->text(),
                                                          lngSeconds));
     });
-    step(118, [&] {
-        results().exec();
-        unloadResults();
-    });
+    step(118, [&] { results().exec(); }); // closing it unloads it
 }

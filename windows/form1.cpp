@@ -3,6 +3,7 @@
 #include "app/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "windows/form2.h"
 #include "windows/form3.h"
 #include "windows/skinframework.h"
 #include "windows/twips.h"
@@ -93,7 +94,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
 
 Form1::~Form1()
 {
-    unloadResults();
+    delete form2_;
 }
 
 void Form1::stepFontSize(double points)

@@ -57,9 +57,9 @@ public:
     const QString& programFolder() const { return programFolder_; }
     StoryStore& storyStore() { return store_; }
 
-    // The results window, loaded on first access and after every unload.
+    // The results window, loaded on first access and after every unload;
+    // closing it unloads it.
     Form2& results();
-    void unloadResults();
 
     // Controls, by their design names.
     RichTextBox* RichTextBox1; // the story box

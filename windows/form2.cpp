@@ -119,9 +119,3 @@ Form2& Form1::results()
     }
     return *form2_;
 }
-
-void Form1::unloadResults()
-{
-    delete form2_;
-    form2_ = nullptr;
-}
