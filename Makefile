@@ -3,7 +3,7 @@
 # and builds into build/, which is laid out as an installed program folder.
 
 PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev sqlite3 \
-            fonts-liberation xvfb xauth xdotool x11-utils
+            fonts-liberation xvfb xdotool x11-utils
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
