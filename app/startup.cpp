@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
-#include "app/apptitle.h"
-#include "app/errorreport.h"
-#include "app/messagebox.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"

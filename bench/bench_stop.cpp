@@ -7,11 +7,11 @@
 // Medians of several runs. Targets: shown under 300 ms; painted at most 3
 // times the plain set.
 
-#include "app/messagebox.h"
+#include "report/messagebox.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "programfolder.h"
-#include "typing/testrun.h"
+#include "testrun/testrun.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 

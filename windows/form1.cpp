@@ -1,6 +1,6 @@
 #include "windows/form1.h"
 
-#include "app/errorreport.h"
+#include "report/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "windows/form2.h"

@@ -6,7 +6,7 @@
 // defined where their subject lives:
 //   windows/form1.cpp   the layout, the font buttons, Change Story, the hover areas
 //   app/startup.cpp     Form_Load, Form_QueryUnload, Form_Unload
-//   typing/testrun.cpp  Start, Stop, the typing box's change handler, the tick
+//   testrun/testrun.cpp Start, Stop, the typing box's change handler, the tick
 // A test runs: Start (PushButton4_Click) picks a random story from the
 // StoryStore into the story box, clears the typing box and arms the run; the
 // first change of the typing box starts Timer1, whose ticks count lngSeconds;

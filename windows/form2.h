@@ -10,7 +10,7 @@ class QLabel;
 class RichTextBox;
 
 // The results window: the typed text with every mistaken word in red, and six
-// statistics lines in the frame "Statistics". writeResults (typing/resultsbinding.h)
+// statistics lines in the frame "Statistics". writeResults (testrun/resultsbinding.h)
 // fills it; Stop shows it modally.
 //
 // The window unloads itself when it is closed, by its Close button or by the

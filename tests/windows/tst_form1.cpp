@@ -1,5 +1,5 @@
-#include "app/apptitle.h"
-#include "app/errorreport.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
 #include "app/startup.h"
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"

@@ -1,4 +1,4 @@
-#include "typing/resultsbinding.h"
+#include "testrun/resultsbinding.h"
 
 #include "controls/richtextbox.h"
 #include "windows/form2.h"

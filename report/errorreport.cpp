@@ -1,6 +1,6 @@
-#include "app/errorreport.h"
+#include "report/errorreport.h"
 
-#include "app/messagebox.h"
+#include "report/messagebox.h"
 
 #include <new>
 #include <stdexcept>

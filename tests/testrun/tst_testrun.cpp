@@ -1,10 +1,10 @@
-#include "app/errorreport.h"
+#include "report/errorreport.h"
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "programfolder.h"
 #include "resultsprobe.h"
-#include "typing/testrun.h"
+#include "testrun/testrun.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 

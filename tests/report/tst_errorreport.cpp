@@ -1,6 +1,6 @@
-#include "app/apptitle.h"
-#include "app/errorreport.h"
-#include "app/messagebox.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
 #include "boxrecorder.h"
 
 #include <QAbstractButton>

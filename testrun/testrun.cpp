@@ -1,15 +1,15 @@
 // The test run: Start, the typing box's first change, the clock's tick and
 // Stop, as handlers of the main window.
 
-#include "typing/testrun.h"
+#include "testrun/testrun.h"
 
-#include "app/errorreport.h"
+#include "report/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
 #include "typing/modTyping.h"
-#include "typing/resultsbinding.h"
+#include "testrun/resultsbinding.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 
