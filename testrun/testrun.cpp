@@ -3,17 +3,19 @@
 
 #include "testrun/testrun.h"
 
-#include "report/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "report/errorreport.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
-#include "typing/modTyping.h"
 #include "testrun/resultsbinding.h"
+#include "typing/modTyping.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 
 #include <QCoreApplication>
+#include <QLabel>
+#include <QTimer>
 
 qint32 lngSeconds = 0;
 

@@ -1,5 +1,8 @@
 #include "windows/appearance.h"
 
+#include "core/failures.h"
+#include "report/errorreport.h"
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
@@ -94,12 +97,12 @@ QCursor loadCursor(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Invalid picture");
+        throw std::runtime_error(Failure::invalidPicture.toStdString());
     const QByteArray head = file.peek(14);
     QImageReader reader(&file, "ico");
     const QImage image = reader.read();
     if (image.isNull())
-        throw std::runtime_error("Invalid picture");
+        throw std::runtime_error(Failure::invalidPicture.toStdString());
     // A cursor file (type 2) keeps its hotspot where an icon keeps its planes
     // and bit count; an icon used as a cursor points with its top-left corner.
     int x = 0, y = 0;
@@ -109,6 +112,14 @@ QCursor loadCursor(const QString& path)
         y = word(12);
     }
     return QCursor(QPixmap::fromImage(image), x, y);
+}
+
+void loadHandCursor(Steps& step, int testLine, int loadLine, const QString& programFolder,
+                    MousePointer& pointer)
+{
+    const QString file = programFile(programFolder, QStringLiteral("HAND-M.CUR"));
+    if (step.test(testLine, [&] { return fileExists(file); }))
+        step(loadLine, [&] { pointer.setCustomCursor(loadCursor(file)); });
 }
 
 } // namespace Appearance

@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QString>
 
+class MousePointer;
 class QWidget;
+class Steps;
 
 // The common look of the windows: colour values as the windows store them,
 // the system colours pass, the file test and the hand cursor.
@@ -50,6 +52,12 @@ QIcon programIcon();
 // Loads a Windows cursor file, hotspot included. Throws std::runtime_error
 // when the file cannot be read as a picture.
 QCursor loadCursor(const QString& path);
+
+// The optional hand cursor of every window, as two numbered steps of its load:
+// at testLine the test that HAND-M.CUR exists in the program folder and, when
+// it does, at loadLine its loading as the window's custom cursor.
+void loadHandCursor(Steps& step, int testLine, int loadLine, const QString& programFolder,
+                    MousePointer& pointer);
 
 } // namespace Appearance
 

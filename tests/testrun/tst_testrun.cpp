@@ -1,10 +1,11 @@
-#include "report/errorreport.h"
 #include "boxrecorder.h"
-#include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "core/failures.h"
 #include "programfolder.h"
+#include "report/errorreport.h"
 #include "resultsprobe.h"
 #include "testrun/testrun.h"
+#include "windows.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 
@@ -14,73 +15,96 @@
 #include <QtTest>
 
 using ResultsProbe::Answerer;
+using TestWindows::control;
 
 namespace {
 
 const QString theStory = QStringLiteral("The quick brown fox");
 
-// The run's state as the states table names it, from blnArmed, Timer1 and the
-// three buttons; anything that matches no row is spelled out.
-QString runState(const Form1& form)
+// One test's program: its own folder and library, every message box and
+// results window answered, and the main window loaded and shown.
+struct Run
 {
-    const QString state = QStringLiteral("armed=%1 timer=%2/%3 start=%4 stop=%5 change=%6")
-                              .arg(int(form.blnArmed))
-                              .arg(form.Timer1->isActive() ? "on" : "off")
-                              .arg(form.Timer1->interval())
-                              .arg(int(form.PushButton4->isEnabled()))
-                              .arg(int(form.PushButton1->isEnabled()))
-                              .arg(int(form.PushButton3->isEnabled()));
-    if (state == QLatin1String("armed=0 timer=off/0 start=1 stop=0 change=1"))
-        return QStringLiteral("idle");
-    if (state == QLatin1String("armed=1 timer=off/0 start=0 stop=1 change=0"))
-        return QStringLiteral("armed");
-    if (state == QLatin1String("armed=0 timer=on/1000 start=0 stop=1 change=0"))
-        return QStringLiteral("timing");
-    return state;
-}
-
-// Types into the box as a user does; "\n" presses Enter.
-void type(RichTextBox* box, const QString& text)
-{
-    const QStringList lines = text.split(u'\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(box, Qt::Key_Return);
-        QTest::keyClicks(box, lines[i]);
+    explicit Run(const QStringList& stories = {theStory},
+                 Answerer::CloseBy closeBy = Answerer::CloseBy::Button,
+                 const QByteArray& libraryFile = {})
+        : folder(stories), answerer(closeBy, [this] { return boxes.requests.size(); }),
+          form(folder.path())
+    {
+        if (!libraryFile.isNull()) // the window reads no file before its load
+            folder.writeFile(QStringLiteral("dbStory.mdb"), libraryFile);
+        loaded = form.Form_Load();
+        form.show();
     }
-}
 
-void start(Form1& form)
-{
-    QTest::mouseClick(form.PushButton4, Qt::LeftButton);
-}
-
-void stop(Form1& form)
-{
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-}
-
-void ticks(Form1& form, int count)
-{
-    for (int i = 0; i < count; ++i)
-        form.Timer1_Timer();
-}
-
-// The line numbers of the reports, all of which must come from `procedure`.
-QList<int> reportedLines(const BoxRecorder& boxes, QStringView procedure)
-{
-    static const QRegularExpression line(QStringLiteral("\r\n(in Quillrace2021/08/31\\.\\S+ )"
-                                                        "at line (\\d+)\r\r"));
-    QList<int> lines;
-    for (const QString& report : boxes.reports()) {
-        const QRegularExpressionMatch match = line.match(report);
-        if (!match.hasMatch() || match.captured(1) != ErrorReport::location(u"Form1", procedure))
-            lines << -1;
-        else
-            lines << match.captured(2).toInt();
+    // Types into the box as a user does; "\n" presses Enter.
+    void type(const QString& text)
+    {
+        const QStringList lines = text.split(u'\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(typing, Qt::Key_Return);
+            QTest::keyClicks(typing, lines[i]);
+        }
     }
-    return lines;
-}
+    void start() { QTest::mouseClick(startButton, Qt::LeftButton); }
+    void stop() { QTest::mouseClick(stopButton, Qt::LeftButton); }
+    void ticks(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            form.Timer1_Timer();
+    }
+
+    // The run's state as the states table names it, from blnArmed, Timer1 and
+    // the three buttons; anything that matches no row is spelled out.
+    QString state() const
+    {
+        const QString state = QStringLiteral("armed=%1 timer=%2/%3 start=%4 stop=%5 change=%6")
+                                  .arg(int(form.blnArmed))
+                                  .arg(timer->isActive() ? "on" : "off")
+                                  .arg(timer->interval())
+                                  .arg(int(startButton->isEnabled()))
+                                  .arg(int(stopButton->isEnabled()))
+                                  .arg(int(changeButton->isEnabled()));
+        if (state == QLatin1String("armed=0 timer=off/0 start=1 stop=0 change=1"))
+            return QStringLiteral("idle");
+        if (state == QLatin1String("armed=1 timer=off/0 start=0 stop=1 change=0"))
+            return QStringLiteral("armed");
+        if (state == QLatin1String("armed=0 timer=on/1000 start=0 stop=1 change=0"))
+            return QStringLiteral("timing");
+        return state;
+    }
+
+    // The line numbers of the reports, all of which must come from `procedure`.
+    QList<int> reportedLines(QStringView procedure) const
+    {
+        static const QRegularExpression line(QStringLiteral("\r\n(in Quillrace2021/08/31\\.\\S+ )"
+                                                            "at line (\\d+)\r\r"));
+        QList<int> lines;
+        for (const QString& report : boxes.reports()) {
+            const QRegularExpressionMatch match = line.match(report);
+            if (!match.hasMatch() ||
+                match.captured(1) != ErrorReport::location(u"Form1", procedure))
+                lines << -1;
+            else
+                lines << match.captured(2).toInt();
+        }
+        return lines;
+    }
+
+    ProgramFolder folder;
+    BoxRecorder boxes;
+    Answerer answerer;
+    Form1 form;
+    bool loaded = false;
+    RichTextBox* story = control<RichTextBox>(form, "RichTextBox1");
+    RichTextBox* typing = control<RichTextBox>(form, "RichTextBox2");
+    QLabel* label = control<QLabel>(form, "Label1");
+    QTimer* timer = control<QTimer>(form, "Timer1");
+    QWidget* startButton = control(form, "PushButton4");
+    QWidget* stopButton = control(form, "PushButton1");
+    QWidget* changeButton = control(form, "PushButton3");
+};
 
 } // namespace
 
@@ -106,7 +130,7 @@ private slots:
 
 void TestTestRun::cleanup()
 {
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    TestWindows::verifyNoWindowLeft();
 }
 
 void TestTestRun::statesAndTransitions_data()
@@ -146,81 +170,65 @@ void TestTestRun::statesAndTransitions()
     QFETCH(bool, labelVisible);
     QFETCH(int, resultsShown);
 
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
-    Answerer answerer;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
+    Run run;
     for (const QString& action : actions) {
         if (action == QLatin1String("start"))
-            start(form);
+            run.start();
         else if (action == QLatin1String("stop"))
-            stop(form);
+            run.stop();
         else if (action == QLatin1String("type"))
-            type(form.RichTextBox2, QStringLiteral("The"));
+            run.type(QStringLiteral("The"));
         else if (action == QLatin1String("tick"))
-            form.Timer1_Timer();
+            run.ticks(1);
         else if (action == QLatin1String("clear"))
-            form.RichTextBox2->setText(QString());
+            run.typing->setText(QString());
     }
 
-    QCOMPARE(runState(form), state);
-    QCOMPARE(form.Label1->isVisible(), labelVisible);
-    QCOMPARE(answerer.shown.size(), resultsShown);
-    QCOMPARE(boxes.requests.size(), 0);
+    QCOMPARE(run.state(), state);
+    QCOMPARE(run.label->isVisible(), labelVisible);
+    QCOMPARE(run.answerer.shown.size(), resultsShown);
+    QCOMPARE(run.boxes.requests.size(), 0);
 }
 
 void TestTestRun::emptyLibraryChangesNothing()
 {
-    ProgramFolder folder;
-    BoxRecorder boxes;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-    type(form.RichTextBox2, QStringLiteral("typed while idle"));
+    Run run(QStringList{});
+    run.type(QStringLiteral("typed while idle"));
     lngSeconds = 7;
 
-    start(form);
-    QCOMPARE(runState(form), QStringLiteral("idle"));
-    QVERIFY(form.Label1->isVisible());
-    QCOMPARE(form.Label1->text(), QStringLiteral("Time:"));
-    QCOMPARE(form.RichTextBox1->text(), QString());
-    QCOMPARE(form.RichTextBox2->text(), QStringLiteral("typed while idle"));
+    run.start();
+    QCOMPARE(run.state(), QStringLiteral("idle"));
+    QVERIFY(run.label->isVisible());
+    QCOMPARE(run.label->text(), QStringLiteral("Time:"));
+    QCOMPARE(run.story->text(), QString());
+    QCOMPARE(run.typing->text(), QStringLiteral("typed while idle"));
     QCOMPARE(lngSeconds, 7);
-    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(run.boxes.requests.isEmpty());
 }
 
 void TestTestRun::startThenStopWithoutTyping()
 {
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
-    Answerer answerer;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
+    Run run;
     // A first run leaves 4 seconds behind.
-    start(form);
-    type(form.RichTextBox2, QStringLiteral("The"));
-    ticks(form, 4);
-    stop(form);
-    QCOMPARE(answerer.shown.size(), 1);
+    run.start();
+    run.type(QStringLiteral("The"));
+    run.ticks(4);
+    run.stop();
+    QCOMPARE(run.answerer.shown.size(), 1);
 
-    QApplication::setActiveWindow(&form);
-    form.PushButton4->setFocus();
-    start(form);
-    QCOMPARE(form.RichTextBox1->text(), theStory);
-    QCOMPARE(form.RichTextBox2->text(), QString());
-    QTRY_VERIFY(form.RichTextBox2->hasFocus());
-    stop(form);
+    QApplication::setActiveWindow(&run.form);
+    run.startButton->setFocus();
+    run.start();
+    QCOMPARE(run.story->text(), theStory);
+    QCOMPARE(run.typing->text(), QString());
+    QTRY_VERIFY(run.typing->hasFocus());
+    run.stop();
 
-    QCOMPARE(runState(form), QStringLiteral("idle"));
-    QVERIFY(!form.Label1->isVisible());
-    QCOMPARE(answerer.shown.size(), 1); // no second results window
+    QCOMPARE(run.state(), QStringLiteral("idle"));
+    QVERIFY(!run.label->isVisible());
+    QCOMPARE(run.answerer.shown.size(), 1); // no second results window
     QCOMPARE(lngSeconds, 4);
-    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(run.boxes.requests.isEmpty());
 }
 
 void TestTestRun::scoredRuns_data()
@@ -266,174 +274,139 @@ void TestTestRun::scoredRuns()
     QFETCH(QString, text);
     QFETCH(QStringList, red);
 
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
-    Answerer answerer;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
-    start(form);
-    type(form.RichTextBox2, typed);
-    ticks(form, seconds);
-    QCOMPARE(form.Label1->text(), label);
+    Run run;
+    run.start();
+    run.type(typed);
+    run.ticks(seconds);
+    QCOMPARE(run.label->text(), label);
     QCOMPARE(lngSeconds, seconds);
-    stop(form);
+    run.stop();
 
-    QCOMPARE(answerer.shown.size(), 1);
-    const Answerer::Shown& shown = answerer.shown.first();
+    QCOMPARE(run.answerer.shown.size(), 1);
+    const Answerer::Shown& shown = run.answerer.shown.first();
     QCOMPARE(shown.captions, captions);
     QCOMPARE(shown.text, text);
     QCOMPARE(shown.red, red);
     // Modal over everything, with no owner window.
     QVERIFY(shown.applicationModal);
     QVERIFY(!shown.hasOwner);
-    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(run.boxes.requests.isEmpty());
     // After Stop both boxes keep their texts.
-    QCOMPARE(form.RichTextBox1->text(), theStory);
-    QCOMPARE(form.RichTextBox2->text(), text);
+    QCOMPARE(run.story->text(), theStory);
+    QCOMPARE(run.typing->text(), text);
 }
 
 void TestTestRun::stopBeforeTheFirstTick()
 {
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
-    Answerer answerer(Answerer::CloseBy::Button, [&] { return boxes.requests.size(); });
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
-    start(form);
-    type(form.RichTextBox2, QStringLiteral("The quick brwn"));
-    stop(form);
+    Run run;
+    run.start();
+    run.type(QStringLiteral("The quick brwn"));
+    run.stop();
 
     QCOMPARE(lngSeconds, 0);
-    QCOMPARE(boxes.reports(), QStringList{ErrorReport::message(
-                                  QStringLiteral("Division by zero"),
-                                  ErrorReport::location(u"Form1", u"PushButton1_Click"), 116)});
+    QCOMPARE(run.boxes.reports(), QStringList{ErrorReport::message(
+                                      Failure::divisionByZero,
+                                      ErrorReport::location(u"Form1", u"PushButton1_Click"), 116)});
     // Stop carried on to show the window with everything but the WPM figure,
     // after the report.
-    QCOMPARE(answerer.shown.size(), 1);
-    const Answerer::Shown& shown = answerer.shown.first();
+    QCOMPARE(run.answerer.shown.size(), 1);
+    const Answerer::Shown& shown = run.answerer.shown.first();
     QCOMPARE(shown.boxesBefore, 1);
     QCOMPARE(shown.captions, (QStringList{"Overall: 3", "Correct: 2", "Mistakes: 1",
                                           "Accuracy: 66.67%", "Time: 0 second(s)", "WPM:"}));
     QCOMPARE(shown.red, QStringList{"10:brwn"});
-    QCOMPARE(runState(form), QStringLiteral("idle"));
+    QCOMPARE(run.state(), QStringLiteral("idle"));
 }
 
 void TestTestRun::secondRunKeepsTheLastTickUntilItsOwn()
 {
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
     // Each window is closed by its close box, which unloads it as well.
-    Answerer answerer(Answerer::CloseBy::CloseBox);
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
-    start(form);
-    type(form.RichTextBox2, QStringLiteral("The quick"));
-    ticks(form, 37);
-    stop(form);
-    QCOMPARE(answerer.shown.size(), 1);
-    QCOMPARE(answerer.shown[0].captions.last(), QStringLiteral("WPM: 3"));
+    Run run({theStory}, Answerer::CloseBy::CloseBox);
+    run.start();
+    run.type(QStringLiteral("The quick"));
+    run.ticks(37);
+    run.stop();
+    QCOMPARE(run.answerer.shown.size(), 1);
+    QCOMPARE(run.answerer.shown[0].captions.last(), QStringLiteral("WPM: 3"));
 
     // The label shows the last run's time from Start until the new first tick.
-    start(form);
-    QVERIFY(form.Label1->isVisible());
-    QCOMPARE(form.Label1->text(), QStringLiteral("Time: 37 second(s)"));
+    run.start();
+    QVERIFY(run.label->isVisible());
+    QCOMPARE(run.label->text(), QStringLiteral("Time: 37 second(s)"));
     QCOMPARE(lngSeconds, 37);
-    type(form.RichTextBox2, QStringLiteral("The"));
-    QCOMPARE(runState(form), QStringLiteral("timing"));
+    run.type(QStringLiteral("The"));
+    QCOMPARE(run.state(), QStringLiteral("timing"));
     QCOMPARE(lngSeconds, 0);
-    QCOMPARE(form.Label1->text(), QStringLiteral("Time: 37 second(s)"));
-    form.Timer1_Timer();
-    QCOMPARE(form.Label1->text(), QStringLiteral("Time: 1 second(s)"));
-    stop(form);
-    QCOMPARE(answerer.shown.size(), 2);
-    QCOMPARE(answerer.shown[1].captions,
+    QCOMPARE(run.label->text(), QStringLiteral("Time: 37 second(s)"));
+    run.ticks(1);
+    QCOMPARE(run.label->text(), QStringLiteral("Time: 1 second(s)"));
+    run.stop();
+    QCOMPARE(run.answerer.shown.size(), 2);
+    QCOMPARE(run.answerer.shown[1].captions,
              (QStringList{"Overall: 1", "Correct: 1", "Mistakes: 0", "Accuracy: 100%",
                           "Time: 1 second(s)", "WPM: 60"}));
 
     // A third run stopped before its first tick shows a freshly loaded window:
     // no WPM figure of an earlier run is left in it.
-    start(form);
-    QCOMPARE(form.Label1->text(), QStringLiteral("Time: 1 second(s)"));
-    type(form.RichTextBox2, QStringLiteral("The"));
-    stop(form);
-    QCOMPARE(answerer.shown.size(), 3);
-    QCOMPARE(answerer.shown[2].captions,
+    run.start();
+    QCOMPARE(run.label->text(), QStringLiteral("Time: 1 second(s)"));
+    run.type(QStringLiteral("The"));
+    run.stop();
+    QCOMPARE(run.answerer.shown.size(), 3);
+    QCOMPARE(run.answerer.shown[2].captions,
              (QStringList{"Overall: 1", "Correct: 1", "Mistakes: 0", "Accuracy: 100%",
                           "Time: 0 second(s)", "WPM:"}));
-    QCOMPARE(boxes.reports().size(), 1); // the third Stop's division by zero
+    QCOMPARE(run.boxes.reports().size(), 1); // the third Stop's division by zero
 }
 
 void TestTestRun::pastedTextStartsTheClockAndCounts()
 {
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
-    Answerer answerer;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
-    start(form);
+    Run run;
+    run.start();
     QApplication::clipboard()->setText(QStringLiteral("The quick brown box"));
-    form.RichTextBox2->paste();
-    QCOMPARE(runState(form), QStringLiteral("timing"));
-    ticks(form, 2);
-    stop(form);
+    run.typing->paste();
+    QCOMPARE(run.state(), QStringLiteral("timing"));
+    run.ticks(2);
+    run.stop();
 
-    QCOMPARE(answerer.shown.size(), 1);
-    QCOMPARE(answerer.shown[0].captions,
+    QCOMPARE(run.answerer.shown.size(), 1);
+    QCOMPARE(run.answerer.shown[0].captions,
              (QStringList{"Overall: 4", "Correct: 3", "Mistakes: 1", "Accuracy: 75%",
                           "Time: 2 second(s)", "WPM: 90"}));
-    QCOMPARE(answerer.shown[0].red, QStringList{"16:box"});
+    QCOMPARE(run.answerer.shown[0].red, QStringList{"16:box"});
 }
 
 void TestTestRun::realTimerTicksEverySecond()
 {
-    ProgramFolder folder({theStory});
-    BoxRecorder boxes;
-    Answerer answerer;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-
-    start(form);
-    type(form.RichTextBox2, QStringLiteral("The quick"));
-    QCOMPARE(form.Timer1->interval(), 1000);
-    QTRY_COMPARE_WITH_TIMEOUT(form.Label1->text(), QStringLiteral("Time: 1 second(s)"), 5000);
-    stop(form);
+    Run run;
+    run.start();
+    run.type(QStringLiteral("The quick"));
+    QCOMPARE(run.timer->interval(), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(run.label->text(), QStringLiteral("Time: 1 second(s)"), 5000);
+    run.stop();
 
     // The timer is off at once, whatever it had counted by then.
     const qint32 counted = lngSeconds;
     QVERIFY(counted >= 1);
-    QVERIFY(!form.Timer1->isActive());
-    QCOMPARE(answerer.shown.size(), 1);
-    QCOMPARE(answerer.shown[0].captions[4], QStringLiteral("Time: %1 second(s)").arg(counted));
+    QVERIFY(!run.timer->isActive());
+    QCOMPARE(run.answerer.shown.size(), 1);
+    QCOMPARE(run.answerer.shown[0].captions[4], QStringLiteral("Time: %1 second(s)").arg(counted));
     QTest::qWait(1100);
     QCOMPARE(lngSeconds, counted);
 }
 
 void TestTestRun::failingPickIsReportedAtItsStepsAndArms()
 {
-    ProgramFolder folder({theStory});
-    folder.writeFile(QStringLiteral("dbStory.mdb"), "this is not a story library");
-    BoxRecorder boxes;
-    Form1 form(folder.path());
-    QVERIFY(form.Form_Load());
-    form.show();
-    QCOMPARE(reportedLines(boxes, u"Form_Load"), QList<int>{140});
-    boxes.requests.clear();
+    Run run({theStory}, Answerer::CloseBy::Button, "this is not a story library");
+    QCOMPARE(run.reportedLines(u"Form_Load"), QList<int>{140});
+    run.boxes.requests.clear();
 
-    start(form);
+    run.start();
     // Every database step of the pick fails in turn; the rest of Start runs.
-    QCOMPARE(reportedLines(boxes, u"PushButton4_Click"), (QList<int>{102, 104, 106, 108, 110}));
-    QCOMPARE(runState(form), QStringLiteral("armed"));
-    QCOMPARE(form.RichTextBox1->text(), QString());
-    QVERIFY(form.Label1->isVisible());
+    QCOMPARE(run.reportedLines(u"PushButton4_Click"), (QList<int>{102, 104, 106, 108, 110}));
+    QCOMPARE(run.state(), QStringLiteral("armed"));
+    QCOMPARE(run.story->text(), QString());
+    QVERIFY(run.label->isVisible());
 }
 
 QTEST_MAIN(TestTestRun)
