@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 // What window tests share: finding a window's controls, and the one rule for
 // what a test leaves behind.
@@ -35,6 +40,29 @@ inline void verifyNoWindowLeft()
         return names.join(QStringLiteral(", "));
     };
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), qPrintable(left()));
+}
+
+// Hands the next modal window to `check` as soon as it is shown, then closes
+// it if `check` left it open: a failed check inside the callback ends the
+// window's exec() instead of leaving it open until the test's timeout.
+inline void onNextModal(QObject* context, std::function<void(QWidget*)> check)
+{
+    auto* poll = new QTimer(context);
+    QObject::connect(poll, &QTimer::timeout, context, [poll, check = std::move(check)] {
+        const QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        check(modal);
+        if (modal && modal->isVisible()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal.data()))
+                dialog->reject();
+            else
+                modal->close();
+        }
+    });
+    poll->start(5);
 }
 
 } // namespace TestWindows

@@ -223,15 +223,10 @@ void TestForm2::closeEndsAModalShowing()
     BoxRecorder boxes;
     QPointer<Form2> form = loadedForm(folder).release();
     bool answered = false;
-    QTimer::singleShot(0, this, [&] {
-        auto* modal = qobject_cast<Form2*>(QApplication::activeModalWidget());
-        if (!modal) {
-            if (form)
-                form->done(QDialog::Rejected); // end the showing so the test can fail
-            return;
-        }
+    TestWindows::onNextModal(this, [&](QWidget* modal) {
+        QVERIFY(qobject_cast<Form2*>(modal));
         answered = true;
-        QTest::mouseClick(control<PushButton>(*modal, "PushButton1"), Qt::LeftButton);
+        QTest::mouseClick(control(*modal, "PushButton1"), Qt::LeftButton);
     });
     form->exec();
     QVERIFY2(answered, "the results window was not shown modally");
