@@ -79,7 +79,7 @@ void Form1::Form_QueryUnload()
     step(108, [&] { QCoreApplication::processEvents(); });
 }
 
-void Form1::Form_Unload()
+void Form1::Form_Unload() noexcept
 {
     QCoreApplication::exit(0);
 }

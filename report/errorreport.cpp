@@ -43,7 +43,7 @@ void reportError(const QString& description, const QString& location, int line)
                       QMessageBox::Ok});
 }
 
-void Steps::report(const std::exception_ptr& failure) const
+void Steps::report(const std::exception_ptr& failure) const noexcept
 {
     reportError(ErrorReport::describe(failure), location_, currentLine_);
 }

@@ -77,7 +77,8 @@ public:
     }
 
 private:
-    void report(const std::exception_ptr& failure) const;
+    // A report that itself fails ends the program rather than reach Qt.
+    void report(const std::exception_ptr& failure) const noexcept;
 
     QString location_;
     int currentLine_ = 0;

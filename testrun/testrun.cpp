@@ -42,7 +42,7 @@ void Form1::PushButton4_Click()
     step(124, [&] { RichTextBox2->setFocus(); });
 }
 
-void Form1::RichTextBox2_Change()
+void Form1::RichTextBox2_Change() noexcept
 {
     if (!blnArmed)
         return;
@@ -52,7 +52,7 @@ void Form1::RichTextBox2_Change()
     blnArmed = false;
 }
 
-void Form1::Timer1_Timer()
+void Form1::Timer1_Timer() noexcept
 {
     // Every tick is one second, however late it arrives.
     ++lngSeconds;

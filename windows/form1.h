@@ -47,13 +47,14 @@ public:
     // window is shown (the story library is missing).
     bool Form_Load();
     void Form_QueryUnload();
-    void Form_Unload();
+    void Form_Unload() noexcept;
 
-    // The test run.
+    // The test run. Handlers that report run their work in Steps; the two
+    // without a report of their own cannot fail, and say so.
     void PushButton4_Click(); // Start
     void PushButton1_Click(); // Stop
-    void RichTextBox2_Change();
-    void Timer1_Timer();
+    void RichTextBox2_Change() noexcept;
+    void Timer1_Timer() noexcept;
 
     void PushButton2_Click(); // Font Decrease
     void PushButton5_Click(); // Font Increase
