@@ -31,27 +31,17 @@ namespace {
 constexpr int wordCount = 10'000;
 constexpr int runs = 7;
 
-QString makeStory()
+// "word0 word1 ...", each word ending in `suffix`.
+QString makeWords(QStringView suffix)
 {
-    QString story;
+    QString words;
     for (int i = 0; i < wordCount; ++i) {
         if (i > 0)
-            story += u' ';
-        story += QStringLiteral("word%1").arg(i);
+            words += u' ';
+        words += QStringLiteral("word%1").arg(i);
+        words += suffix;
     }
-    return story;
-}
-
-// Every word of the story with one more letter: all wrong, none shifted.
-QString makeTyped()
-{
-    QString typed;
-    for (int i = 0; i < wordCount; ++i) {
-        if (i > 0)
-            typed += u' ';
-        typed += QStringLiteral("word%1x").arg(i);
-    }
-    return typed;
+    return words;
 }
 
 // Red stretches of the box's document: one per mark when the marks are right.
@@ -164,8 +154,9 @@ int main(int argc, char* argv[])
         return QMessageBox::Ok;
     });
 
-    const QString story = makeStory();
-    const QString typed = makeTyped();
+    const QString story = makeWords(u"");
+    // Every word of the story with one more letter: all wrong, none shifted.
+    const QString typed = makeWords(u"x");
     ProgramFolder folder({story});
     Form1 form(folder.path());
     form.Form_Load();
