@@ -6,7 +6,8 @@
 // defined where their subject lives, in these files and no others:
 //   windows/form1.cpp   the layout, the results window's loading, the font
 //                       buttons, Change Story, the close request's order
-//   app/startup.cpp     Form_Load, Form_QueryUnload, Form_Unload
+//   app/startup.cpp     Form_Load with its skin (applySkin), Form_QueryUnload,
+//                       Form_Unload
 //   testrun/testrun.cpp Start, Stop, the typing box's change handler, the tick
 // A test runs: Start (PushButton4_Click) picks a random story from the
 // StoryStore into the story box, clears the typing box and arms the run; the
