@@ -3,7 +3,7 @@
 #include "report/apptitle.h"
 #include "report/errorreport.h"
 #include "report/messagebox.h"
-#include "windows.h"
+#include "testwindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>

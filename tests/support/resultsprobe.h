@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controls/richtextbox.h"
-#include "windows.h"
+#include "testwindows.h"
 #include "windows/form2.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "report/errorreport.h"
 #include "resultsprobe.h"
 #include "testrun/testrun.h"
-#include "windows.h"
+#include "testwindows.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 

@@ -6,7 +6,7 @@
 #include "programfolder.h"
 #include "report/apptitle.h"
 #include "report/errorreport.h"
-#include "windows.h"
+#include "testwindows.h"
 #include "windows/appearance.h"
 #include "windows/form1.h"
 #include "windows/skinframework.h"
@@ -26,6 +26,29 @@ const QString cursorSource = QStringLiteral(CURSOR_FILE); // the HAND-M.CUR the 
 QColor background(const QWidget* widget)
 {
     return widget->palette().color(QPalette::Window);
+}
+
+// The main window's controls, found by their object names.
+struct Controls
+{
+    explicit Controls(const Form1& form) : form_(form) {}
+    const Form1& form_;
+    RichTextBox* RichTextBox1 = control<RichTextBox>(form_, "RichTextBox1");
+    RichTextBox* RichTextBox2 = control<RichTextBox>(form_, "RichTextBox2");
+    QLabel* Label1 = control<QLabel>(form_, "Label1");
+    QTimer* Timer1 = control<QTimer>(form_, "Timer1");
+    SkinFramework* SkinFramework1 = control<SkinFramework>(form_, "SkinFramework1");
+    MousePointer* pointer = control<MousePointer>(form_);
+    PushButton* PushButton1 = control<PushButton>(form_, "PushButton1");
+    PushButton* PushButton2 = control<PushButton>(form_, "PushButton2");
+    PushButton* PushButton3 = control<PushButton>(form_, "PushButton3");
+    PushButton* PushButton4 = control<PushButton>(form_, "PushButton4");
+    PushButton* PushButton5 = control<PushButton>(form_, "PushButton5");
+};
+
+Controls of(const Form1& form)
+{
+    return Controls(form);
 }
 
 QByteArray builtCursor()
@@ -81,43 +104,39 @@ void TestForm1::startsIdleWithItsLayout()
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox1")->geometry(), QRect(8, 108, 520, 166));
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox2")->geometry(), QRect(8, 280, 520, 166));
-    QCOMPARE(control<QLabel>(form, "Label1")->geometry(), QRect(8, 452, 520, 17));
-    QCOMPARE(control<PushButton>(form, "PushButton4")->geometry(), QRect(8, 6, 256, 27));
-    QCOMPARE(control<PushButton>(form, "PushButton1")->geometry(), QRect(272, 6, 256, 27));
-    QCOMPARE(control<PushButton>(form, "PushButton2")->geometry(), QRect(8, 40, 256, 27));
-    QCOMPARE(control<PushButton>(form, "PushButton5")->geometry(), QRect(272, 40, 256, 27));
-    QCOMPARE(control<PushButton>(form, "PushButton3")->geometry(), QRect(8, 74, 520, 27));
+    QCOMPARE(of(form).RichTextBox1->geometry(), QRect(8, 108, 520, 166));
+    QCOMPARE(of(form).RichTextBox2->geometry(), QRect(8, 280, 520, 166));
+    QCOMPARE(of(form).Label1->geometry(), QRect(8, 452, 520, 17));
+    QCOMPARE(of(form).PushButton4->geometry(), QRect(8, 6, 256, 27));
+    QCOMPARE(of(form).PushButton1->geometry(), QRect(272, 6, 256, 27));
+    QCOMPARE(of(form).PushButton2->geometry(), QRect(8, 40, 256, 27));
+    QCOMPARE(of(form).PushButton5->geometry(), QRect(272, 40, 256, 27));
+    QCOMPARE(of(form).PushButton3->geometry(), QRect(8, 74, 520, 27));
 
     QCOMPARE(form.font().family(), QStringLiteral("Arial"));
     QVERIFY(form.font().bold());
     QCOMPARE(form.font().pointSizeF(), 9.0);
-    QCOMPARE(control<PushButton>(form, "PushButton4")->font().pointSizeF(), 11.25);
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox2")->fontSize(), 9.0);
+    QCOMPARE(of(form).PushButton4->font().pointSizeF(), 11.25);
+    QCOMPARE(of(form).RichTextBox2->fontSize(), 9.0);
 
     // Idle: Stop disabled, everything else enabled, the label visible.
-    QVERIFY(control<PushButton>(form, "PushButton4")->isEnabled());
-    QVERIFY(!control<PushButton>(form, "PushButton1")->isEnabled());
-    QVERIFY(control<PushButton>(form, "PushButton3")->isEnabled());
-    QVERIFY(control<PushButton>(form, "PushButton2")->isEnabled() &&
-            control<PushButton>(form, "PushButton5")->isEnabled());
-    QVERIFY(control<QLabel>(form, "Label1")->isVisible());
-    QCOMPARE(control<QLabel>(form, "Label1")->text(), QStringLiteral("Time:"));
+    QVERIFY(of(form).PushButton4->isEnabled());
+    QVERIFY(!of(form).PushButton1->isEnabled());
+    QVERIFY(of(form).PushButton3->isEnabled());
+    QVERIFY(of(form).PushButton2->isEnabled() && of(form).PushButton5->isEnabled());
+    QVERIFY(of(form).Label1->isVisible());
+    QCOMPARE(of(form).Label1->text(), QStringLiteral("Time:"));
     QVERIFY(!form.blnArmed);
-    QVERIFY(!control<QTimer>(form, "Timer1")->isActive());
-    QCOMPARE(control<QTimer>(form, "Timer1")->interval(), 0);
-    QVERIFY(control<RichTextBox>(form, "RichTextBox1")->text().isEmpty() &&
-            control<RichTextBox>(form, "RichTextBox2")->text().isEmpty());
-    QVERIFY(control<RichTextBox>(form, "RichTextBox1")->isReadOnly());
-    QVERIFY(!control<RichTextBox>(form, "RichTextBox2")->isReadOnly());
+    QVERIFY(!of(form).Timer1->isActive());
+    QCOMPARE(of(form).Timer1->interval(), 0);
+    QVERIFY(of(form).RichTextBox1->text().isEmpty() && of(form).RichTextBox2->text().isEmpty());
+    QVERIFY(of(form).RichTextBox1->isReadOnly());
+    QVERIFY(!of(form).RichTextBox2->isReadOnly());
     QVERIFY(form.storyStore().isOpen());
 
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox1")->accessibleName(), QStringLiteral("Story"));
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox2")->accessibleName(),
-             QStringLiteral("Typing"));
-    QCOMPARE(control<PushButton>(form, "PushButton3")->accessibleName(),
-             QStringLiteral("Change Story"));
+    QCOMPARE(of(form).RichTextBox1->accessibleName(), QStringLiteral("Story"));
+    QCOMPARE(of(form).RichTextBox2->accessibleName(), QStringLiteral("Typing"));
+    QCOMPARE(of(form).PushButton3->accessibleName(), QStringLiteral("Change Story"));
     QVERIFY(!form.windowIcon().isNull());
 }
 
@@ -129,8 +148,8 @@ void TestForm1::tabOrderFollowsTheButtonsAndSkipsDisabledOnes()
     form.Form_Load();
     form.show();
     QApplication::setActiveWindow(&form);
-    control<RichTextBox>(form, "RichTextBox1")->setFocus();
-    QTRY_VERIFY(control<RichTextBox>(form, "RichTextBox1")->hasFocus());
+    of(form).RichTextBox1->setFocus();
+    QTRY_VERIFY(of(form).RichTextBox1->hasFocus());
 
     QList<QWidget*> order;
     for (int i = 0; i < 6; ++i) {
@@ -138,12 +157,9 @@ void TestForm1::tabOrderFollowsTheButtonsAndSkipsDisabledOnes()
         order.append(QApplication::focusWidget());
     }
     // Stop is disabled at start-up, and the label takes no focus.
-    QCOMPARE(order, (QList<QWidget*>{control<RichTextBox>(form, "RichTextBox2"),
-                                     control<PushButton>(form, "PushButton4"),
-                                     control<PushButton>(form, "PushButton3"),
-                                     control<PushButton>(form, "PushButton2"),
-                                     control<PushButton>(form, "PushButton5"),
-                                     control<RichTextBox>(form, "RichTextBox1")}));
+    QCOMPARE(order,
+             (QList<QWidget*>{of(form).RichTextBox2, of(form).PushButton4, of(form).PushButton3,
+                              of(form).PushButton2, of(form).PushButton5, of(form).RichTextBox1}));
 }
 
 void TestForm1::titlesStayOurOwn()
@@ -197,7 +213,7 @@ void TestForm1::libraryThatFailsToOpenIsReportedAtLine140()
         QStringLiteral("\r\nin Quillrace2021/08/31.Form1.Form_Load at line 140\r\r")));
     // Start-up still finished: the run is idle and the label white.
     QVERIFY(!form.blnArmed);
-    QCOMPARE(background(control<QLabel>(form, "Label1")), QColor(Qt::white));
+    QCOMPARE(background(of(form).Label1), QColor(Qt::white));
     QVERIFY(!form.storyStore().isOpen());
 }
 
@@ -223,12 +239,10 @@ void TestForm1::fontButtonsStepTheStoryBoxOnly()
     Form1 form(folder.path());
     form.Form_Load();
     form.show();
-    control<RichTextBox>(form, "RichTextBox1")->setFontSize(from);
-    QTest::mouseClick(increase ? control<PushButton>(form, "PushButton5")
-                               : control<PushButton>(form, "PushButton2"),
-                      Qt::LeftButton);
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox1")->fontSize(), to);
-    QCOMPARE(control<RichTextBox>(form, "RichTextBox2")->fontSize(), 9.0);
+    of(form).RichTextBox1->setFontSize(from);
+    QTest::mouseClick(increase ? of(form).PushButton5 : of(form).PushButton2, Qt::LeftButton);
+    QCOMPARE(of(form).RichTextBox1->fontSize(), to);
+    QCOMPARE(of(form).RichTextBox2->fontSize(), 9.0);
     QVERIFY(boxes.requests.isEmpty());
 }
 
@@ -244,22 +258,14 @@ void TestForm1::skinPresentOrAbsentLeavesTheLabelWhite()
         Form1 form(folder.path());
         form.Form_Load();
         QVERIFY(boxes.requests.isEmpty());
-        QCOMPARE(background(control<QLabel>(form, "Label1")), QColor(Qt::white));
+        QCOMPARE(background(of(form).Label1), QColor(Qt::white));
         QCOMPARE(background(&form), withSkin ? buttonFace : QColor(Qt::white));
         QCOMPARE(form.styleSheet(),
                  withSkin ? QStringLiteral("QPushButton { color: #123456; }") : QString());
         if (withSkin) {
-            QCOMPARE(control<SkinFramework>(form, "SkinFramework1")
-                             ->get(SkinFramework::Options)
-                             .toInt() &
-                         1,
-                     1);
-            QVERIFY(control<SkinFramework>(form, "SkinFramework1")
-                        ->get(SkinFramework::Colours)
-                        .toBool());
-            QVERIFY(control<SkinFramework>(form, "SkinFramework1")
-                        ->get(SkinFramework::Member10)
-                        .toBool());
+            QCOMPARE(of(form).SkinFramework1->get(SkinFramework::Options).toInt() & 1, 1);
+            QVERIFY(of(form).SkinFramework1->get(SkinFramework::Colours).toBool());
+            QVERIFY(of(form).SkinFramework1->get(SkinFramework::Member10).toBool());
         }
     }
 }
@@ -285,8 +291,8 @@ void TestForm1::handCursorComesFromTheFile()
     Form1 form(folder.path());
     form.Form_Load();
     QVERIFY(boxes.requests.isEmpty());
-    QVERIFY(control<MousePointer>(form)->hasCustomCursor());
-    control<MousePointer>(form)->set(MousePointer::Custom);
+    QVERIFY(of(form).pointer->hasCustomCursor());
+    of(form).pointer->set(MousePointer::Custom);
     QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(form.cursor().hotSpot(), QPoint(6, 1));
     QCOMPARE(form.cursor().pixmap().size(), QSize(32, 32));
@@ -296,8 +302,8 @@ void TestForm1::handCursorComesFromTheFile()
     Form1 other(plain.path());
     other.Form_Load();
     QVERIFY(boxes.requests.isEmpty());
-    QVERIFY(!control<MousePointer>(other)->hasCustomCursor());
-    control<MousePointer>(other)->set(MousePointer::Custom);
+    QVERIFY(!of(other).pointer->hasCustomCursor());
+    of(other).pointer->set(MousePointer::Custom);
     QCOMPARE(other.cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -311,7 +317,7 @@ void TestForm1::brokenCursorFileIsReportedAtLine114()
     QCOMPARE(boxes.reports(),
              QStringList{ErrorReport::message(Failure::invalidPicture,
                                               ErrorReport::location(u"Form1", u"Form_Load"), 114)});
-    QVERIFY(!control<MousePointer>(form)->hasCustomCursor());
+    QVERIFY(!of(form).pointer->hasCustomCursor());
     QVERIFY(form.storyStore().isOpen());
 }
 
@@ -324,20 +330,20 @@ void TestForm1::hoverSetsThePointerButNeverReplacesTheHourglass()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    QTest::mouseMove(control<PushButton>(form, "PushButton3"));
-    QTRY_COMPARE(control<MousePointer>(form)->value(), int(MousePointer::Custom));
+    QTest::mouseMove(of(form).PushButton3);
+    QTRY_COMPARE(of(form).pointer->value(), int(MousePointer::Custom));
     // The boxes and the label have no hover handler: the setting stays.
-    QTest::mouseMove(control<RichTextBox>(form, "RichTextBox2")->viewport());
-    QTest::mouseMove(control<QLabel>(form, "Label1"));
-    QCOMPARE(control<MousePointer>(form)->value(), int(MousePointer::Custom));
+    QTest::mouseMove(of(form).RichTextBox2->viewport());
+    QTest::mouseMove(of(form).Label1);
+    QCOMPARE(of(form).pointer->value(), int(MousePointer::Custom));
     // The window's own background brings the arrow back.
     QTest::mouseMove(&form, QPoint(4, 470));
-    QTRY_COMPARE(control<MousePointer>(form)->value(), int(MousePointer::Default));
+    QTRY_COMPARE(of(form).pointer->value(), int(MousePointer::Default));
 
-    control<MousePointer>(form)->set(MousePointer::Hourglass);
-    QTest::mouseMove(control<PushButton>(form, "PushButton4"));
+    of(form).pointer->set(MousePointer::Hourglass);
+    QTest::mouseMove(of(form).PushButton4);
     QTest::mouseMove(&form, QPoint(4, 470));
-    QCOMPARE(control<MousePointer>(form)->value(), int(MousePointer::Hourglass));
+    QCOMPARE(of(form).pointer->value(), int(MousePointer::Hourglass));
     QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
 }
 

@@ -6,8 +6,8 @@
 #include "report/errorreport.h"
 #include "resultsprobe.h"
 #include "testrun/resultsbinding.h"
+#include "testwindows.h"
 #include "typing/modTyping.h"
-#include "windows.h"
 #include "windows/appearance.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
@@ -423,11 +423,11 @@ void TestForm2::failedResultStopsAtItsStep_data()
         << modTyping::CompareTyping(u"The cat sat", u"The bat sat", 0)
         << QStringList{"Overall: 3",       "Correct: 2",        "Mistakes: 1",
                        "Accuracy: 66.67%", "Time: 0 second(s)", "WPM:"}
-        << "The bat sat" << QStringList{"4:bat"} << "Division by zero";
+        << "The bat sat" << QStringList{"4:bat"} << Failure::divisionByZero;
     QTest::newRow("nothing typed: the accuracy overflows")
         << modTyping::CompareTyping(u"The cat", u"", 9)
         << QStringList{"Overall: 0", "Correct: 0", "Mistakes: 0", "Accuracy:", "Time:", "WPM:"}
-        << "" << QStringList() << "Overflow";
+        << "" << QStringList() << Failure::overflow;
 
     // A result that failed while marking keeps the marks it found; the rest
     // stays at design.
@@ -440,7 +440,7 @@ void TestForm2::failedResultStopsAtItsStep_data()
     QTest::newRow("overflow while marking keeps the marks found")
         << marking
         << QStringList{"Overall: 3", "Correct:", "Mistakes:", "Accuracy:", "Time:", "WPM:"}
-        << "ab cd ef" << QStringList{"0:ab"} << "Overflow";
+        << "ab cd ef" << QStringList{"0:ab"} << Failure::overflow;
 
     TypingResult counting;
     counting.failedAt = ResultStep::Overall;
@@ -450,7 +450,7 @@ void TestForm2::failedResultStopsAtItsStep_data()
     QTest::newRow("overflow counting words writes nothing")
         << counting
         << QStringList{"Overall:", "Correct:", "Mistakes:", "Accuracy:", "Time:", "WPM:"} << ""
-        << QStringList() << "Overflow";
+        << QStringList() << Failure::overflow;
 }
 
 void TestForm2::failedResultStopsAtItsStep()
