@@ -1,6 +1,9 @@
 # Two commands for a fresh Debian 12 machine: `make run` and `make test`.
 # Each first installs the Debian packages that are missing, then configures
 # and builds into build/, which is laid out as an installed program folder.
+# `make install` puts the program in PREFIX (default ~/.local) for the current
+# user; `make uninstall` removes it again, keeping the story library unless
+# PURGE=1 is given.
 
 # Everything the build, the tests and the benchmarks call.
 PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
@@ -13,8 +16,10 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  seq:coreutils readlink:coreutils find:findutils
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
+PREFIX   ?= $(HOME)/.local
+PURGE    ?=
 
-.PHONY: run test bench build configure deps test-commands clean
+.PHONY: run test bench build configure deps test-commands install uninstall clean
 
 run: build
 	cd $(BUILD) && ./quillrace
@@ -25,6 +30,12 @@ test: test-commands build
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j$(JOBS)
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ./bench/run-benchmarks
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall: configure
+	cmake -DPREFIX="$(PREFIX)" -DPURGE="$(PURGE)" -P $(BUILD)/uninstall.cmake
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
