@@ -5,15 +5,17 @@
 # user; `make uninstall` removes it again, keeping the story library unless
 # PURGE=1 is given.
 
-# Everything the build, the tests and the benchmarks call.
+# Everything the build, the tests and the benchmarks call (xauth lets
+# `xvfb-run make run` show the program on a machine without a display).
 PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
-            fonts-liberation xvfb xdotool x11-utils desktop-file-utils appstream
+            fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream
 # The commands the tests call, each with the package that brings it; checked
 # before any test runs, so a test that needs a new one fails here, by name.
 TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdotool \
                  xprop:x11-utils xwininfo:x11-utils desktop-file-validate:desktop-file-utils \
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
-                 seq:coreutils readlink:coreutils find:findutils
+                 seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
+                 head:coreutils cp:coreutils find:findutils grep:grep sed:sed
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local
