@@ -1,5 +1,5 @@
-# The install as a user meets it: into a prefix of its own, started through the
-# desktop entry's command from another folder, and a second install (an
+# The install as a user meets it: into a prefix of its own, the launcher that
+# the desktop entry runs started from another folder, and a second install (an
 # upgrade) that keeps the user's stories. Then the uninstall, which keeps the
 # library unless purged.
 set -u
