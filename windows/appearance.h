@@ -21,12 +21,14 @@ inline constexpr quint32 buttonFace = 0x8000000F;
 inline constexpr quint32 windowBackground = 0x80000005;
 inline constexpr quint32 white = 0x00FFFFFF;
 
-// "button face" is the palette's Button role: the colour a button's face is
+// The two system colours the windows use: "window background" is the palette's
+// Base role, "button face" its Button role, the colour a button's face is
 // painted with, which the platform theme takes from the system's button-face
 // colour (Window is the general background, which themes may draw differently).
 QColor toColor(quint32 value);
 
-// Fills the widget's background with the colour ("BackColor").
+// Fills the widget's background with the colour ("BackColor"), and gives its
+// text the colour that goes with it.
 void setBackColor(QWidget* widget, quint32 value);
 
 // The window, then each of its labels, frames, check boxes and option buttons
