@@ -75,8 +75,9 @@ QList<ProgramFolder::Row> ProgramFolder::rows() const
     while (sqlite3_step(select) == SQLITE_ROW) {
         Row row{sqlite3_column_int64(select, 0), std::nullopt};
         if (sqlite3_column_type(select, 1) != SQLITE_NULL) {
-            const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(select, 1));
-            row.story = QString::fromUtf16(text, sqlite3_column_bytes16(select, 1) / 2);
+            // Taken as it is: fromUtf16 would drop a leading U+FEFF as a byte-order mark.
+            const auto* text = static_cast<const QChar*>(sqlite3_column_text16(select, 1));
+            row.story = QString(text, sqlite3_column_bytes16(select, 1) / 2);
         }
         rows.append(row);
     }
