@@ -108,9 +108,8 @@ void StoryStore::addStory(const QString& text)
 qint64 StoryStore::updateStory(qint64 id, const QString& text)
 {
     checkStorable(text);
-    return connection().execute(QStringLiteral("update [story] set fldstory='") +
-                                quoteText(text) + QStringLiteral("' where id=") +
-                                QString::number(id));
+    return connection().execute(QStringLiteral("update [story] set fldstory='") + quoteText(text) +
+                                QStringLiteral("' where id=") + QString::number(id));
 }
 
 qint64 StoryStore::deleteStory(qint64 id)
@@ -185,8 +184,8 @@ void StoryStore::Pick::moveToRow()
     (void)count();
     for (qint64 row = 1; row < drawn_; ++row)
         if (!cursor_->step())
-            throw StoreError(QStringLiteral("No current record: the table ended before row %1.")
-                                 .arg(drawn_));
+            throw StoreError(
+                QStringLiteral("No current record: the table ended before row %1.").arg(drawn_));
 }
 
 QString StoryStore::Pick::story()

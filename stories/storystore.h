@@ -16,7 +16,7 @@ struct Story
     // by "where id=" and its decimal digits; a real, text, blob or null key
     // (a library made by other means) has no id.
     std::optional<qint64> id;
-    QString key; // the key as shown: its decimal digits, or its stored text
+    QString key;                     // the key as shown: its decimal digits, or its stored text
     std::optional<QString> fldstory; // nullopt: the row's story is null
 };
 

@@ -152,16 +152,15 @@ void tst_StoryStore::statementsSentWordForWord_data()
     QTest::newRow("update key 7") << three
                                   << Operation([](StoryStore& s) { (void)s.updateStory(7, "a'b"); })
                                   << QStringList{"update [story] set fldstory='a''b' where id=7"};
-    QTest::newRow("delete key 12") << three << Operation([](StoryStore& s) { (void)s.deleteStory(12); })
-                                   << QStringList{"delete from [story] where id=12"};
+    QTest::newRow("delete key 12")
+        << three << Operation([](StoryStore& s) { (void)s.deleteStory(12); })
+        << QStringList{"delete from [story] where id=12"};
     QTest::newRow("list reads the table once")
         << three << Operation([](StoryStore& s) { s.allStories(); }) << QStringList{select};
     QTest::newRow("pick reads the table with two cursors")
-        << three << Operation([](StoryStore& s) { pick(s, 0.5f); })
-        << QStringList{select, select};
+        << three << Operation([](StoryStore& s) { pick(s, 0.5f); }) << QStringList{select, select};
     QTest::newRow("pick on an empty table reads it once")
-        << QStringList{} << Operation([](StoryStore& s) { pick(s, 0.5f); })
-        << QStringList{select};
+        << QStringList{} << Operation([](StoryStore& s) { pick(s, 0.5f); }) << QStringList{select};
 }
 
 void tst_StoryStore::statementsSentWordForWord()
@@ -419,11 +418,11 @@ void tst_StoryStore::pickStepsFailInTurnWhenClosed()
     QStringList failures{failureOf([&] { pick.open(); }), failureOf([&] { pick.hasRows(); }),
                          failureOf([&] { pick.drawRow(0.5f); }),
                          failureOf([&] { pick.moveToRow(); }), failureOf([&] { pick.story(); })};
-    QCOMPARE(failures, (QStringList{"The story library is not open.",
-                                    "The story table has not been read.",
-                                    "The story table has not been read.",
-                                    "The story table has not been read.",
-                                    "The story table has not been read."}));
+    QCOMPARE(
+        failures,
+        (QStringList{"The story library is not open.", "The story table has not been read.",
+                     "The story table has not been read.", "The story table has not been read.",
+                     "The story table has not been read."}));
 }
 
 void tst_StoryStore::nullStory()
