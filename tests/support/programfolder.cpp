@@ -40,7 +40,9 @@ ProgramFolder::ProgramFolder(const QStringList& stories)
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(db.db, "insert into story (fldstory) values (?)", -1, &insert, nullptr);
     for (const QString& story : stories) {
-        sqlite3_bind_text16(insert, 1, story.utf16(), int(story.size() * 2), SQLITE_TRANSIENT);
+        // As UTF-8: the engine would take a leading U+FEFF of UTF-16 for a byte-order mark.
+        const QByteArray text = story.toUtf8();
+        sqlite3_bind_text(insert, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(insert) != SQLITE_DONE)
             db.fail();
         sqlite3_reset(insert);
