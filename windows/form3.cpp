@@ -193,6 +193,9 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setAccessibleName(QStringLiteral("Story"));
     RichTextBox1->setGeometry(Twips::rect(90, 3330, 8610, 2490));
+    // A scroll bar that comes and goes would have a long story laid out again
+    // each time it does.
+    RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     list_ = new StoryList(this);
     auto* view = new Form3Detail::ListView(this);
@@ -280,6 +283,7 @@ void Form3::setOuterHeight(int twips)
     // Out of sight, the editor takes no keyboard input: typing there would
     // change a story the user cannot see.
     const bool inView = RichTextBox1->geometry().bottom() < height();
+    RichTextBox1->setVisible(inView);
     RichTextBox1->setFocusPolicy(inView ? Qt::StrongFocus : Qt::NoFocus);
     if (!inView && focusWidget() == RichTextBox1)
         PushButton1->setFocus();

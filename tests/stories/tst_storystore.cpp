@@ -437,7 +437,7 @@ void tst_StoryStore::nullStory()
     QCOMPARE(stories[1].id, std::optional<qint64>(2));
     QCOMPARE(stories[1].fldstory, std::nullopt);
     QCOMPARE(stories[2].fldstory, std::optional<QString>("three"));
-    QCOMPARE(failureOf([&] { pick(store, 0.5f); }), "Invalid use of Null");
+    QCOMPARE(failureOf([&] { pick(store, 0.5f); }), Failure::invalidUseOfNull);
     QCOMPARE(pick(store, 0.0f), std::optional<QString>("one"));
 }
 

@@ -53,8 +53,7 @@ void TestStart::faults_data()
     const QString bom(QChar(0xFEFF)); // a literal would lose it to fromUtf8
     const QString unread = QStringLiteral("The story table has not been read.");
     QTest::newRow("a story beginning with U+FEFF is shown exactly")
-        << bom + "Story." << false << bom + "Story." << QStringList{}
-        << QList<Qt::CursorShape>{};
+        << bom + "Story." << false << bom + "Story." << QStringList{} << QList<Qt::CursorShape>{};
     QTest::newRow("a lock shows the hourglass while Start waits, then the report")
         << "Story." << true << ""
         << QStringList{"102: database is locked", "104: " + unread, "106: " + unread,
