@@ -468,8 +468,6 @@ void TestForm3::faults_data()
     QTest::addColumn<QStringList>("reports"); // "line: description"
     const QStringList two{"First.", "Second."};
     const QString save120 = "120: " + locked;
-    const QString bom(QChar(0xFEFF)); // a literal would lose it to fromUtf8
-    const QString nul = QString("a") + QChar(0) + "b";
     QTest::newRow("Save under a lock keeps adding and the text; Save again stores it once")
         << QStringList{"add", "type:New.", "lock", "save", "release", "save"} << "browsing"
         << "First." << (two + QStringList{"New."}) << QStringList{save120};
@@ -508,14 +506,6 @@ void TestForm3::faults_data()
         << "First." << two
         << QStringList{"106: The key of this story (3) belongs to more than one story in the "
                        "library, so this story cannot be changed alone. Nothing was changed."};
-    QTest::newRow("a NUL is refused at Save and stays in the editor")
-        << QStringList{"add", "set:" + nul, "save"} << "adding" << nul << two
-        << QStringList{"120: The story holds a NUL character (code 0), which the library "
-                       "cannot store. Remove it and try again."};
-    QTest::newRow("a leading U+FEFF survives Edit and Update")
-        << QStringList{"plant:update story set fldstory=char(65279)||'First.' where id=1", "reopen",
-                       "edit", "update"}
-        << "browsing" << bom + "First." << QStringList{bom + "First.", "Second."} << QStringList{};
 }
 
 void TestForm3::faults()
