@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
-#include "app/apptitle.h"
-#include "app/errorreport.h"
-#include "app/messagebox.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QTime>
 
 namespace Startup {
@@ -48,10 +49,7 @@ bool Form1::Form_Load()
         });
         return false; // 110
     }
-    const QString cursorFile =
-        Appearance::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
-    if (step.test(112, [&] { return Appearance::fileExists(cursorFile); }))
-        step(114, [&] { pointer->setCustomCursor(Appearance::loadCursor(cursorFile)); });
+    Appearance::loadHandCursor(step, 112, 114, programFolder_, *pointer);
     step(116, [&] { seedRandom(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
     step(140, [&] { store_.open(programFolder_); }); // 138 creates the connection
     step(142, [&] { blnArmed = false; });
@@ -65,11 +63,12 @@ void Form1::applySkin()
     if (!QFileInfo(skinFile).isFile())
         return;
     Appearance::applySystemColours(this);
-    SkinFramework1->call(2, {skinFile, QString()});
-    SkinFramework1->put(1, SkinFramework1->get(1).toInt() | 1);
-    SkinFramework1->put(5, true);
-    SkinFramework1->put(10, true);
-    SkinFramework1->call(3, {QVariant::fromValue<quintptr>(winId())});
+    SkinFramework1->call(SkinFramework::LoadSkin, {skinFile, QString()});
+    SkinFramework1->put(SkinFramework::Options,
+                        SkinFramework1->get(SkinFramework::Options).toInt() | 1);
+    SkinFramework1->put(SkinFramework::Colours, true);
+    SkinFramework1->put(SkinFramework::Member10, true);
+    SkinFramework1->call(SkinFramework::ApplyWindow, {QVariant::fromValue<quintptr>(winId())});
 }
 
 void Form1::Form_QueryUnload()
@@ -80,7 +79,7 @@ void Form1::Form_QueryUnload()
     step(108, [&] { QCoreApplication::processEvents(); });
 }
 
-void Form1::Form_Unload()
+void Form1::Form_Unload() noexcept
 {
     QCoreApplication::exit(0);
 }

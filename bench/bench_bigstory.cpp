@@ -9,8 +9,8 @@
 // Targets: 1 MB under 300 ms each; 10 MB under 3 s each and under 1 GB peak.
 // 50 MB has no target: the program must answer again by itself.
 
-#include "app/apptitle.h"
-#include "app/messagebox.h"
+#include "report/apptitle.h"
+#include "report/messagebox.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "programfolder.h"

@@ -7,11 +7,11 @@
 // Medians of several runs. Targets: shown under 300 ms; painted at most 3
 // times the plain set.
 
-#include "app/messagebox.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "programfolder.h"
-#include "typing/testrun.h"
+#include "report/messagebox.h"
+#include "testrun/testrun.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 
@@ -31,27 +31,17 @@ namespace {
 constexpr int wordCount = 10'000;
 constexpr int runs = 7;
 
-QString makeStory()
+// "word0 word1 ...", each word ending in `suffix`.
+QString makeWords(QStringView suffix)
 {
-    QString story;
+    QString words;
     for (int i = 0; i < wordCount; ++i) {
         if (i > 0)
-            story += u' ';
-        story += QStringLiteral("word%1").arg(i);
+            words += u' ';
+        words += QStringLiteral("word%1").arg(i);
+        words += suffix;
     }
-    return story;
-}
-
-// Every word of the story with one more letter: all wrong, none shifted.
-QString makeTyped()
-{
-    QString typed;
-    for (int i = 0; i < wordCount; ++i) {
-        if (i > 0)
-            typed += u' ';
-        typed += QStringLiteral("word%1x").arg(i);
-    }
-    return typed;
+    return words;
 }
 
 // Red stretches of the box's document: one per mark when the marks are right.
@@ -115,14 +105,14 @@ protected:
             if (auto* form = qobject_cast<Form2*>(watched)) {
                 shownMs = clock_.nsecsElapsed() / 1e6;
                 form_ = form;
-                form->RichTextBox1->viewport()->installEventFilter(this);
+                form->typedText().viewport()->installEventFilter(this);
                 // Close once the window has painted, or after a second at most.
                 QTimer::singleShot(1000, form, [form] { form->close(); });
             }
         } else if (event->type() == QEvent::Paint && form_ &&
-                   watched == form_->RichTextBox1->viewport() && paintedMs < 0) {
+                   watched == form_->typedText().viewport() && paintedMs < 0) {
             paintedMs = clock_.nsecsElapsed() / 1e6;
-            marksRed = redRuns(*form_->RichTextBox1);
+            marksRed = redRuns(form_->typedText());
             QMetaObject::invokeMethod(form_, &QWidget::close, Qt::QueuedConnection);
         }
         return false;
@@ -140,13 +130,13 @@ double plainSet(const QString& folder, const QString& text)
     Form2 form(folder);
     form.Form_Load();
     form.show();
-    QWidget* viewport = form.RichTextBox1->viewport();
+    QWidget* viewport = form.typedText().viewport();
     PaintWatch painted(viewport);
     painted.wait(); // the empty box's first paint
 
     QElapsedTimer clock;
     clock.start();
-    form.RichTextBox1->setText(text);
+    form.typedText().setText(text);
     painted.wait();
     return clock.nsecsElapsed() / 1e6;
 }
@@ -164,8 +154,9 @@ int main(int argc, char* argv[])
         return QMessageBox::Ok;
     });
 
-    const QString story = makeStory();
-    const QString typed = makeTyped();
+    const QString story = makeWords(u"");
+    // Every word of the story with one more letter: all wrong, none shifted.
+    const QString typed = makeWords(u"x");
     ProgramFolder folder({story});
     Form1 form(folder.path());
     form.Form_Load();
@@ -173,15 +164,16 @@ int main(int argc, char* argv[])
 
     std::vector<double> shown, painted, plain;
     for (int run = 0; run < runs; ++run) {
-        form.PushButton4->click(); // Start
-        form.RichTextBox2->setText(typed);
+        form.findChild<PushButton*>("PushButton4")->click(); // Start
+        form.findChild<RichTextBox*>("RichTextBox2")->setText(typed);
         form.Timer1_Timer(); // one second, so the words per minute can be worked out
 
         QElapsedTimer clock;
         ShowWatch watch(clock);
         app.installEventFilter(&watch);
         clock.start();
-        form.PushButton1->click(); // Stop: returns when the window is closed
+        form.findChild<PushButton*>("PushButton1")
+            ->click(); // Stop: returns when the window is closed
         app.removeEventFilter(&watch);
         if (watch.shownMs < 0 || watch.paintedMs < 0) {
             std::fprintf(stderr, "bench_stop: the results window did not show and paint\n");

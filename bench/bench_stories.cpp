@@ -3,8 +3,8 @@
 // painted. Targets: under 150 ms and under 1 s. Prints the median of several
 // openings, and the store's own listing time for comparison.
 
-#include "app/apptitle.h"
-#include "app/messagebox.h"
+#include "report/apptitle.h"
+#include "report/messagebox.h"
 #include "benchsupport.h"
 #include "programfolder.h"
 #include "stories/storystore.h"

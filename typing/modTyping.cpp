@@ -1,29 +1,17 @@
 #include "typing/modTyping.h"
 
+#include "core/failures.h"
+#include "typing/wordscan.h"
+
 #include <QLocale>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace modTyping {
 namespace {
 
-// The standard descriptions of the two arithmetic failures.
-QString overflowText()
-{
-    return QStringLiteral("Overflow");
-}
-
-QString divisionByZeroText()
-{
-    return QStringLiteral("Division by zero");
-}
+using WordScan::WordCursor;
 
 // Words lie between single blanks: an empty text has none, any other text one
 // more than it has blanks.
@@ -34,71 +22,6 @@ qint64 wordCount(QStringView text)
     const char16_t* begin = text.utf16();
     return std::count(begin, begin + text.size(), u' ') + 1;
 }
-
-// Words are short, so an inline scan of eight units at a time beats a call
-// into the library's search.
-qsizetype findBlank(QStringView text, qsizetype from)
-{
-    const char16_t* begin = text.utf16();
-    const char16_t* end = begin + text.size();
-    const char16_t* p = begin + from;
-#if defined(__SSE2__)
-    const __m128i blanks = _mm_set1_epi16(u' ');
-    for (; end - p >= 8; p += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(units, blanks)));
-        if (hits)
-            return p - begin + std::countr_zero(hits) / 2;
-    }
-#endif
-    const char16_t* found = std::find(p, end, u' ');
-    return found == end ? -1 : found - begin;
-}
-
-// Hands out the words of a text in order as views into it. A text that ends
-// in a blank still has its empty last word to give.
-class WordCursor
-{
-public:
-    explicit WordCursor(QStringView text) : m_text(text), m_more(!text.isEmpty()) {}
-
-    bool atEnd() const { return !m_more; }
-
-    // Only valid while !atEnd().
-    QStringView next()
-    {
-        const qsizetype blank = findBlank(m_text, m_pos);
-        if (blank < 0) {
-            m_more = false;
-            return m_text.sliced(m_pos);
-        }
-        const QStringView word = m_text.sliced(m_pos, blank - m_pos);
-        m_pos = blank + 1;
-        return word;
-    }
-
-    // Takes the next word only if it equals `word`, which is not empty and
-    // holds no blank, so the next word's end needs no search of its own.
-    // Only valid while !atEnd().
-    bool takeIfNext(QStringView word)
-    {
-        const qsizetype end = m_pos + word.size();
-        if (end > m_text.size() || (end < m_text.size() && m_text[end] != u' '))
-            return false;
-        if (std::memcmp(m_text.utf16() + m_pos, word.utf16(), word.size() * sizeof(char16_t)))
-            return false;
-        if (end == m_text.size())
-            m_more = false;
-        else
-            m_pos = end + 1;
-        return true;
-    }
-
-private:
-    QStringView m_text;
-    qsizetype m_pos = 0;
-    bool m_more;
-};
 
 // Ties go to the even neighbour whatever rounding mode the FPU was left in.
 double roundHalfEven(double x)
@@ -154,7 +77,7 @@ TypingResult compareTyping(QStringView storyText, QStringView typedText, qint32 
 
     const qint64 words = wordCount(typedText);
     if (words > limit)
-        return fail(result, ResultStep::Overall, overflowText());
+        return fail(result, ResultStep::Overall, Failure::overflow);
     result.overall = static_cast<qint32>(words);
     result.overallText = QStringLiteral("Overall: ") + QString::number(result.overall);
 
@@ -180,7 +103,7 @@ TypingResult compareTyping(QStringView storyText, QStringView typedText, qint32 
         } else {
             story.next();
             if (word.size() > limit)
-                return fail(result, ResultStep::Marks, overflowText());
+                return fail(result, ResultStep::Marks, Failure::overflow);
             ++mistakes;
             result.marks.append(
                 WordMark{static_cast<qint32>(offset), static_cast<qint32>(word.size())});
@@ -189,7 +112,7 @@ TypingResult compareTyping(QStringView storyText, QStringView typedText, qint32 
         // still added and checked like every other.
         offset += word.size() + 1;
         if (offset > limit)
-            return fail(result, ResultStep::Marks, overflowText());
+            return fail(result, ResultStep::Marks, Failure::overflow);
     }
 
     result.correct = correct;
@@ -199,7 +122,7 @@ TypingResult compareTyping(QStringView storyText, QStringView typedText, qint32 
 
     // 0 / 0 has no value; it is an overflow rather than a division by zero.
     if (result.overall == 0)
-        return fail(result, ResultStep::Accuracy, overflowText());
+        return fail(result, ResultStep::Accuracy, Failure::overflow);
     double a = static_cast<double>(correct) / result.overall;
     a = a * 100;
     result.accuracy = roundHalfEven(a * 100) / 100;
@@ -213,7 +136,7 @@ TypingResult compareTyping(QStringView storyText, QStringView typedText, qint32 
 
     // Stop before the first tick has no elapsed second to divide by.
     if (seconds == 0)
-        return fail(result, ResultStep::Wpm, divisionByZeroText());
+        return fail(result, ResultStep::Wpm, Failure::divisionByZero);
     const qint32 typedWords = result.overall - mistakes; // never below 0
     const double perMinute = 60.0 / seconds;
     const double v = perMinute * typedWords;

@@ -1,5 +1,8 @@
 #include "windows/appearance.h"
 
+#include "core/failures.h"
+#include "report/errorreport.h"
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +22,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <cmath>
 #include <stdexcept>
 
 namespace Appearance {
@@ -27,24 +31,44 @@ QColor toColor(quint32 value)
 {
     if (value & 0x80000000u) {
         const QPalette palette = QApplication::palette();
-        switch (value & 0xFF) {
-        case 5:
-            return palette.color(QPalette::Base);
-        case 8:
-            return palette.color(QPalette::Text);
-        case 18:
-            return palette.color(QPalette::ButtonText);
-        default:
-            return palette.color(QPalette::Button);
-        }
+        return (value & 0xFF) == (windowBackground & 0xFF) ? palette.color(QPalette::Base)
+                                                           : palette.color(QPalette::Button);
     }
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
+namespace {
+
+// The text colour that belongs with a background: for a system colour the
+// palette's own partner, so a dark desktop theme stays readable; for a fixed
+// colour black or white, whichever stands out more (relative luminance above
+// 0.179 reads better in black).
+QColor textColourOn(quint32 value)
+{
+    if (value & 0x80000000u) {
+        const QPalette palette = QApplication::palette();
+        return (value & 0xFF) == (windowBackground & 0xFF) ? palette.color(QPalette::Text)
+                                                           : palette.color(QPalette::ButtonText);
+    }
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor back = toColor(value);
+    const double luminance =
+        0.2126 * linear(back.red()) + 0.7152 * linear(back.green()) + 0.0722 * linear(back.blue());
+    return luminance > 0.179 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+} // namespace
+
 void setBackColor(QWidget* widget, quint32 value)
 {
+    // A background never comes without its text colour: the desktop's text
+    // colour on a background the desktop did not choose may be unreadable.
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, toColor(value));
+    palette.setColor(QPalette::WindowText, textColourOn(value));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -94,12 +118,12 @@ QCursor loadCursor(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Invalid picture");
+        throw std::runtime_error(Failure::invalidPicture.toStdString());
     const QByteArray head = file.peek(14);
     QImageReader reader(&file, "ico");
     const QImage image = reader.read();
     if (image.isNull())
-        throw std::runtime_error("Invalid picture");
+        throw std::runtime_error(Failure::invalidPicture.toStdString());
     // A cursor file (type 2) keeps its hotspot where an icon keeps its planes
     // and bit count; an icon used as a cursor points with its top-left corner.
     int x = 0, y = 0;
@@ -109,6 +133,14 @@ QCursor loadCursor(const QString& path)
         y = word(12);
     }
     return QCursor(QPixmap::fromImage(image), x, y);
+}
+
+void loadHandCursor(Steps& step, int testLine, int loadLine, const QString& programFolder,
+                    MousePointer& pointer)
+{
+    const QString file = programFile(programFolder, QStringLiteral("HAND-M.CUR"));
+    if (step.test(testLine, [&] { return fileExists(file); }))
+        step(loadLine, [&] { pointer.setCustomCursor(loadCursor(file)); });
 }
 
 } // namespace Appearance

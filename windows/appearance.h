@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QString>
 
+class MousePointer;
 class QWidget;
+class Steps;
 
 // The common look of the windows: colour values as the windows store them,
 // the system colours pass, the file test and the hand cursor.
@@ -19,12 +21,14 @@ inline constexpr quint32 buttonFace = 0x8000000F;
 inline constexpr quint32 windowBackground = 0x80000005;
 inline constexpr quint32 white = 0x00FFFFFF;
 
-// "button face" is the palette's Button role: the colour a button's face is
+// The two system colours the windows use: "window background" is the palette's
+// Base role, "button face" its Button role, the colour a button's face is
 // painted with, which the platform theme takes from the system's button-face
 // colour (Window is the general background, which themes may draw differently).
 QColor toColor(quint32 value);
 
-// Fills the widget's background with the colour ("BackColor").
+// Fills the widget's background with the colour ("BackColor"), and gives its
+// text the colour that goes with it.
 void setBackColor(QWidget* widget, quint32 value);
 
 // The window, then each of its labels, frames, check boxes and option buttons
@@ -50,6 +54,12 @@ QIcon programIcon();
 // Loads a Windows cursor file, hotspot included. Throws std::runtime_error
 // when the file cannot be read as a picture.
 QCursor loadCursor(const QString& path);
+
+// The optional hand cursor of every window, as two numbered steps of its load:
+// at testLine the test that HAND-M.CUR exists in the program folder and, when
+// it does, at loadLine its loading as the window's custom cursor.
+void loadHandCursor(Steps& step, int testLine, int loadLine, const QString& programFolder,
+                    MousePointer& pointer);
 
 } // namespace Appearance
 

@@ -1,14 +1,16 @@
 #include "windows/form1.h"
 
-#include "app/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "report/errorreport.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
 #include "windows/skinframework.h"
 #include "windows/twips.h"
 
 #include <QCloseEvent>
+#include <QLabel>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -96,7 +98,16 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
 
 Form1::~Form1()
 {
-    delete form2_;
+    delete form2_.data(); // loaded and never closed
+}
+
+Form2& Form1::results()
+{
+    if (!form2_) {
+        form2_ = new Form2(programFolder_);
+        form2_->Form_Load();
+    }
+    return *form2_;
 }
 
 void Form1::stepFontSize(double points)

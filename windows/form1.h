@@ -3,10 +3,12 @@
 // Quillrace: a typing-speed tester.
 //
 // Form1 is the main window and the program's start-up object. Its members are
-// defined where their subject lives:
-//   windows/form1.cpp   the layout, the font buttons, Change Story, the hover areas
-//   app/startup.cpp     Form_Load, Form_QueryUnload, Form_Unload
-//   typing/testrun.cpp  Start, Stop, the typing box's change handler, the tick
+// defined where their subject lives, in these files and no others:
+//   windows/form1.cpp   the layout, the results window's loading, the font
+//                       buttons, Change Story, the close request's order
+//   app/startup.cpp     Form_Load with its skin (applySkin), Form_QueryUnload,
+//                       Form_Unload
+//   testrun/testrun.cpp Start, Stop, the typing box's change handler, the tick
 // A test runs: Start (PushButton4_Click) picks a random story from the
 // StoryStore into the story box, clears the typing box and arms the run; the
 // first change of the typing box starts Timer1, whose ticks count lngSeconds;
@@ -15,16 +17,20 @@
 // window Form2 and shows it modally. Change Story opens the stories window
 // Form3 over the same StoryStore. Every handler that does real work runs
 // numbered Steps, which report a failure and go on with the next step.
+//
+// Folders include downwards only: core/, typing/ and stories/ (no widgets);
+// controls/ and report/; windows/; testrun/; app/ and main.cpp.
 
 #include "stories/storystore.h"
 #include "windows/appearance.h"
 
-#include <QLabel>
-#include <QTimer>
+#include <QPointer>
 #include <QWidget>
 
 class Form2;
 class PushButton;
+class QLabel;
+class QTimer;
 class RichTextBox;
 class SkinFramework;
 
@@ -42,13 +48,14 @@ public:
     // window is shown (the story library is missing).
     bool Form_Load();
     void Form_QueryUnload();
-    void Form_Unload();
+    void Form_Unload() noexcept;
 
-    // The test run.
+    // The test run. Handlers that report run their work in Steps; the two
+    // without a report of their own cannot fail, and say so.
     void PushButton4_Click(); // Start
     void PushButton1_Click(); // Stop
-    void RichTextBox2_Change();
-    void Timer1_Timer();
+    void RichTextBox2_Change() noexcept;
+    void Timer1_Timer() noexcept;
 
     void PushButton2_Click(); // Font Decrease
     void PushButton5_Click(); // Font Increase
@@ -57,11 +64,29 @@ public:
     const QString& programFolder() const { return programFolder_; }
     StoryStore& storyStore() { return store_; }
 
-    // The results window, loaded on first access and after every unload;
-    // closing it unloads it.
+    // The results window, loaded on first access and after every unload.
+    // Closing it unloads it (Form2 deletes itself); the hold here lets go of
+    // it by itself, and a window still loaded goes with the main window.
     Form2& results();
 
-    // Controls, by their design names.
+    bool blnArmed = false;
+
+    // The story box's font stays within these sizes.
+    static constexpr double smallestFontSize = 1.0;
+    static constexpr double largestFontSize = 200.0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The stories window's test still presses Change Story by member; it finds
+    // the button by name once that file is next changed.
+    friend class TestForm3;
+
+    void stepFontSize(double points);
+    void applySkin();
+
+    // Controls, by their design names; tests find them by these object names.
     RichTextBox* RichTextBox1; // the story box
     RichTextBox* RichTextBox2; // the typing box
     QLabel* Label1;            // the time label
@@ -74,20 +99,7 @@ public:
     SkinFramework* SkinFramework1;
     MousePointer* pointer;
 
-    bool blnArmed = false;
-
-    // The story box's font stays within these sizes.
-    static constexpr double smallestFontSize = 1.0;
-    static constexpr double largestFontSize = 200.0;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void stepFontSize(double points);
-    void applySkin();
-
     QString programFolder_;
     StoryStore store_;
-    Form2* form2_ = nullptr;
+    QPointer<Form2> form2_;
 };

@@ -1,10 +1,9 @@
 #include "windows/form2.h"
 
-#include "app/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "report/errorreport.h"
 #include "windows/appearance.h"
-#include "windows/form1.h"
 #include "windows/twips.h"
 
 #include <QGroupBox>
@@ -19,6 +18,8 @@ Form2::Form2(const QString& programFolder, QWidget* parent)
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Results"));
     setAccessibleName(QStringLiteral("Results"));
+    // However the window ends (Close, the close box, Escape: QDialog::done
+    // closes it too), closing unloads it.
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(Twips::toPixels(8880), Twips::toPixels(5040));
     setFont(Appearance::arialBold(9));
@@ -70,8 +71,6 @@ Form2::Form2(const QString& programFolder, QWidget* parent)
     pointer->hover(PushButton1, MousePointer::Custom);
 
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
-    // However the window ends (Close, the close box, Escape), it is unloaded.
-    connect(this, &QDialog::finished, this, &QObject::deleteLater);
 
     Appearance::centreOnScreen(*this);
 }
@@ -82,40 +81,22 @@ void Form2::setCaption(QLabel* label, const QString& caption)
     label->adjustSize();
 }
 
+void Form2::setStatistic(Statistic line, const QString& caption)
+{
+    QLabel* const labels[] = {lblOverall, lblCorrect, lblMistakes, lblAccuracy, lblTime, lblWPM};
+    setCaption(labels[int(line)], caption);
+}
+
 void Form2::Form_Load()
 {
     Steps step(u"Form2", u"Form_Load");
     step(100, [&] { Appearance::applySystemColours(this); });
     step(102, [&] { setWindowIcon(Appearance::programIcon()); });
-    const QString cursorFile =
-        Appearance::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
-    if (step.test(106, [&] { return Appearance::fileExists(cursorFile); }))
-        step(108, [&] { pointer->setCustomCursor(Appearance::loadCursor(cursorFile)); });
+    Appearance::loadHandCursor(step, 106, 108, programFolder_, *pointer);
 }
 
 void Form2::PushButton1_Click()
 {
     Steps step(u"Form2", u"PushButton1_Click");
     step(100, [&] { close(); });
-}
-
-// Form1's hold on its results window lives here, beside the window itself.
-
-Form2& Form1::results()
-{
-    if (!form2_) {
-        auto* form = new Form2(programFolder_);
-        form2_ = form;
-        // Closing the window unloads it; the next access loads a fresh one even
-        // before the closed window's deferred deletion has run, and that late
-        // deletion must not let go of the fresh one.
-        const auto release = [this, form] {
-            if (form2_ == form)
-                form2_ = nullptr;
-        };
-        connect(form, &QDialog::finished, this, release);
-        connect(form, &QObject::destroyed, this, release);
-        form2_->Form_Load();
-    }
-    return *form2_;
 }

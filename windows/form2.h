@@ -10,13 +10,13 @@ class QLabel;
 class RichTextBox;
 
 // The results window: the typed text with every mistaken word in red, and six
-// statistics lines in the frame "Statistics". writeResults (typing/resultsbinding.h)
+// statistics lines in the frame "Statistics". writeResults (testrun/resultsbinding.h)
 // fills it; Stop shows it modally.
 //
-// The window unloads itself when it is closed, by its Close button or by the
-// title bar's close box: it is deleted (at once when it was shown with exec(),
-// otherwise on the next turn of the event loop), so each showing starts from
-// the design captions and an empty box. Form1::results() loads a fresh one.
+// The window unloads itself when it is closed, by its Close button, the title
+// bar's close box or Escape: it is deleted (at once when it was shown with
+// exec(), otherwise on the next turn of the event loop), so each showing starts
+// from the design captions and an empty box. Form1::results() loads a fresh one.
 class Form2 final : public QDialog
 {
     Q_OBJECT
@@ -32,11 +32,17 @@ public:
     // Close: unloads the window.
     void PushButton1_Click();
 
-    // Sets a statistics label's caption; the label then fits its new text,
-    // growing to the right from where it stands.
+    // What writeResults fills, by name: the six statistics lines and the box.
+    enum class Statistic { Overall, Correct, Mistakes, Accuracy, Time, Wpm };
+    // Sets a line's caption; its label then fits the new text, growing to the
+    // right from where it stands.
+    void setStatistic(Statistic line, const QString& caption);
+    RichTextBox& typedText() { return *RichTextBox1; }
+
+private:
     static void setCaption(QLabel* label, const QString& caption);
 
-    // Controls, by their design names.
+    // Controls, by their design names; tests find them by these object names.
     RichTextBox* RichTextBox1; // the typed text with the red marks
     QGroupBox* Frame1;         // "Statistics", holding the six labels
     QLabel* lblAccuracy;
@@ -48,6 +54,5 @@ public:
     PushButton* PushButton1; // "Close"
     MousePointer* pointer;
 
-private:
     QString programFolder_;
 };

@@ -1,8 +1,8 @@
 #include "windows/form3.h"
 
-#include "app/apptitle.h"
-#include "app/errorreport.h"
-#include "app/messagebox.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "core/failures.h"

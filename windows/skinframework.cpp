@@ -1,5 +1,7 @@
 #include "windows/skinframework.h"
 
+#include "core/failures.h"
+
 #include <QFile>
 #include <QWidget>
 
@@ -40,52 +42,52 @@ bool SkinFramework::parses(const QString& sheet)
     return !parseFailed;
 }
 
-QVariant SkinFramework::call(int member, const QVariantList& arguments)
+QVariant SkinFramework::call(Member member, const QVariantList& arguments)
 {
     switch (member) {
-    case 2:
+    case LoadSkin:
         if (arguments.isEmpty())
-            fail(QStringLiteral("Argument not optional"));
+            fail(Failure::argumentNotOptional);
         load(arguments.at(0).toString());
         return {};
-    case 3:
+    case ApplyWindow:
         if (arguments.isEmpty())
-            fail(QStringLiteral("Argument not optional"));
+            fail(Failure::argumentNotOptional);
         applyTo(arguments.at(0).value<quintptr>());
         return {};
     default:
-        fail(QStringLiteral("Object doesn't support this property or method"));
+        fail(Failure::unsupportedMember);
     }
 }
 
-QVariant SkinFramework::get(int member) const
+QVariant SkinFramework::get(Member member) const
 {
     switch (member) {
-    case 1:
+    case Options:
         return options_;
-    case 5:
+    case Colours:
         return colours_;
-    case 10:
+    case Member10:
         return member10_;
     default:
-        fail(QStringLiteral("Object doesn't support this property or method"));
+        fail(Failure::unsupportedMember);
     }
 }
 
-void SkinFramework::put(int member, const QVariant& value)
+void SkinFramework::put(Member member, const QVariant& value)
 {
     switch (member) {
-    case 1:
+    case Options:
         options_ = value.toInt();
         break;
-    case 5:
+    case Colours:
         colours_ = value.toBool();
         break;
-    case 10:
+    case Member10:
         member10_ = value.toBool();
         break;
     default:
-        fail(QStringLiteral("Object doesn't support this property or method"));
+        fail(Failure::unsupportedMember);
     }
 }
 

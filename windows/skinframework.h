@@ -5,13 +5,8 @@
 #include <QVariant>
 #include <QVariantList>
 
-// The main window's skin component. Callers reach its members by number, as
-// they always have:
-//   2  method   load the skin: the skin file's path, then an ini name ("")
-//   1  property option flags (a 32-bit integer)
-//   5  property colours: true lets the skin colour the window
-//  10  property kept for callers that set it; this component has no use for it
-//   3  method   apply the loaded skin to the window with this handle
+// The main window's skin component. Callers reach its members by the numbers
+// they always had, named by Member.
 // A skin file holds a Qt style sheet. Loading refuses a file that cannot be
 // read or does not parse, so a bad skin never half-applies.
 class SkinFramework final : public QObject
@@ -20,14 +15,21 @@ class SkinFramework final : public QObject
     Q_DISABLE_COPY_MOVE(SkinFramework)
 
 public:
+    enum Member : int {
+        Options = 1,     // property: option flags (a 32-bit integer)
+        LoadSkin = 2,    // method: the skin file's path, then an ini name ("")
+        ApplyWindow = 3, // method: apply the loaded skin to the window with this handle
+        Colours = 5,     // property: true lets the skin colour the window
+        Member10 = 10,   // property kept for callers that set it; of no use here
+    };
+
     explicit SkinFramework(QObject* parent = nullptr) : QObject(parent) {}
 
-    // Each throws std::runtime_error with a description of what went wrong.
-    QVariant call(int member, const QVariantList& arguments);
-    QVariant get(int member) const;
-    void put(int member, const QVariant& value);
-
-    QString styleSheet() const { return styleSheet_; }
+    // Each throws std::runtime_error with a description of what went wrong; a
+    // number that names no member of its kind fails as unsupported.
+    QVariant call(Member member, const QVariantList& arguments);
+    QVariant get(Member member) const;
+    void put(Member member, const QVariant& value);
 
     // True when `sheet` parses as a Qt style sheet.
     static bool parses(const QString& sheet);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/messagebox.h"
+#include "report/messagebox.h"
 
 #include <QList>
 #include <QQueue>

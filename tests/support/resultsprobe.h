@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/richtextbox.h"
+#include "testwindows.h"
 #include "windows/form2.h"
 
 #include <QApplication>
@@ -20,8 +21,11 @@ namespace ResultsProbe {
 // The six statistics captions: overall, correct, mistakes, accuracy, time, WPM.
 inline QStringList captions(const Form2& form)
 {
-    return {form.lblOverall->text(),  form.lblCorrect->text(), form.lblMistakes->text(),
-            form.lblAccuracy->text(), form.lblTime->text(),    form.lblWPM->text()};
+    QStringList texts;
+    for (const char* name :
+         {"lblOverall", "lblCorrect", "lblMistakes", "lblAccuracy", "lblTime", "lblWPM"})
+        texts << TestWindows::control<QLabel>(form, name)->text();
+    return texts;
 }
 
 inline const QStringList designCaptions{
@@ -99,12 +103,11 @@ private:
         auto* form = qobject_cast<Form2*>(QApplication::activeModalWidget());
         if (!form || !form->isVisible())
             return;
-        shown.append({captions(*form), form->RichTextBox1->text(),
-                      colouredRuns(*form->RichTextBox1),
+        shown.append({captions(*form), form->typedText().text(), colouredRuns(form->typedText()),
                       form->windowModality() == Qt::ApplicationModal,
                       form->parentWidget() != nullptr, boxesSoFar_()});
         if (by_ == CloseBy::Button)
-            QTest::mouseClick(form->PushButton1, Qt::LeftButton);
+            QTest::mouseClick(TestWindows::control(*form, "PushButton1"), Qt::LeftButton);
         else
             form->close();
     }

@@ -1,17 +1,23 @@
-#include "app/apptitle.h"
-#include "app/errorreport.h"
 #include "app/startup.h"
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "core/failures.h"
 #include "programfolder.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "testwindows.h"
 #include "windows/appearance.h"
 #include "windows/form1.h"
 #include "windows/skinframework.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QTimer>
 #include <QtTest>
+
+using TestWindows::control;
 
 namespace {
 
@@ -20,6 +26,29 @@ const QString cursorSource = QStringLiteral(CURSOR_FILE); // the HAND-M.CUR the 
 QColor background(const QWidget* widget)
 {
     return widget->palette().color(QPalette::Window);
+}
+
+// The main window's controls, found by their object names.
+struct Controls
+{
+    explicit Controls(const Form1& form) : form_(form) {}
+    const Form1& form_;
+    RichTextBox* RichTextBox1 = control<RichTextBox>(form_, "RichTextBox1");
+    RichTextBox* RichTextBox2 = control<RichTextBox>(form_, "RichTextBox2");
+    QLabel* Label1 = control<QLabel>(form_, "Label1");
+    QTimer* Timer1 = control<QTimer>(form_, "Timer1");
+    SkinFramework* SkinFramework1 = control<SkinFramework>(form_, "SkinFramework1");
+    MousePointer* pointer = control<MousePointer>(form_);
+    PushButton* PushButton1 = control<PushButton>(form_, "PushButton1");
+    PushButton* PushButton2 = control<PushButton>(form_, "PushButton2");
+    PushButton* PushButton3 = control<PushButton>(form_, "PushButton3");
+    PushButton* PushButton4 = control<PushButton>(form_, "PushButton4");
+    PushButton* PushButton5 = control<PushButton>(form_, "PushButton5");
+};
+
+Controls of(const Form1& form)
+{
+    return Controls(form);
 }
 
 QByteArray builtCursor()
@@ -59,10 +88,7 @@ void TestForm1::initTestCase()
 
 void TestForm1::cleanup()
 {
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty() ||
-                std::none_of(QApplication::topLevelWidgets().cbegin(),
-                             QApplication::topLevelWidgets().cend(),
-                             [](QWidget* w) { return w->isVisible(); }));
+    TestWindows::verifyNoWindowLeft();
 }
 
 void TestForm1::startsIdleWithItsLayout()
@@ -78,39 +104,39 @@ void TestForm1::startsIdleWithItsLayout()
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(form.RichTextBox1->geometry(), QRect(8, 108, 520, 166));
-    QCOMPARE(form.RichTextBox2->geometry(), QRect(8, 280, 520, 166));
-    QCOMPARE(form.Label1->geometry(), QRect(8, 452, 520, 17));
-    QCOMPARE(form.PushButton4->geometry(), QRect(8, 6, 256, 27));
-    QCOMPARE(form.PushButton1->geometry(), QRect(272, 6, 256, 27));
-    QCOMPARE(form.PushButton2->geometry(), QRect(8, 40, 256, 27));
-    QCOMPARE(form.PushButton5->geometry(), QRect(272, 40, 256, 27));
-    QCOMPARE(form.PushButton3->geometry(), QRect(8, 74, 520, 27));
+    QCOMPARE(of(form).RichTextBox1->geometry(), QRect(8, 108, 520, 166));
+    QCOMPARE(of(form).RichTextBox2->geometry(), QRect(8, 280, 520, 166));
+    QCOMPARE(of(form).Label1->geometry(), QRect(8, 452, 520, 17));
+    QCOMPARE(of(form).PushButton4->geometry(), QRect(8, 6, 256, 27));
+    QCOMPARE(of(form).PushButton1->geometry(), QRect(272, 6, 256, 27));
+    QCOMPARE(of(form).PushButton2->geometry(), QRect(8, 40, 256, 27));
+    QCOMPARE(of(form).PushButton5->geometry(), QRect(272, 40, 256, 27));
+    QCOMPARE(of(form).PushButton3->geometry(), QRect(8, 74, 520, 27));
 
     QCOMPARE(form.font().family(), QStringLiteral("Arial"));
     QVERIFY(form.font().bold());
     QCOMPARE(form.font().pointSizeF(), 9.0);
-    QCOMPARE(form.PushButton4->font().pointSizeF(), 11.25);
-    QCOMPARE(form.RichTextBox2->fontSize(), 9.0);
+    QCOMPARE(of(form).PushButton4->font().pointSizeF(), 11.25);
+    QCOMPARE(of(form).RichTextBox2->fontSize(), 9.0);
 
     // Idle: Stop disabled, everything else enabled, the label visible.
-    QVERIFY(form.PushButton4->isEnabled());
-    QVERIFY(!form.PushButton1->isEnabled());
-    QVERIFY(form.PushButton3->isEnabled());
-    QVERIFY(form.PushButton2->isEnabled() && form.PushButton5->isEnabled());
-    QVERIFY(form.Label1->isVisible());
-    QCOMPARE(form.Label1->text(), QStringLiteral("Time:"));
+    QVERIFY(of(form).PushButton4->isEnabled());
+    QVERIFY(!of(form).PushButton1->isEnabled());
+    QVERIFY(of(form).PushButton3->isEnabled());
+    QVERIFY(of(form).PushButton2->isEnabled() && of(form).PushButton5->isEnabled());
+    QVERIFY(of(form).Label1->isVisible());
+    QCOMPARE(of(form).Label1->text(), QStringLiteral("Time:"));
     QVERIFY(!form.blnArmed);
-    QVERIFY(!form.Timer1->isActive());
-    QCOMPARE(form.Timer1->interval(), 0);
-    QVERIFY(form.RichTextBox1->text().isEmpty() && form.RichTextBox2->text().isEmpty());
-    QVERIFY(form.RichTextBox1->isReadOnly());
-    QVERIFY(!form.RichTextBox2->isReadOnly());
+    QVERIFY(!of(form).Timer1->isActive());
+    QCOMPARE(of(form).Timer1->interval(), 0);
+    QVERIFY(of(form).RichTextBox1->text().isEmpty() && of(form).RichTextBox2->text().isEmpty());
+    QVERIFY(of(form).RichTextBox1->isReadOnly());
+    QVERIFY(!of(form).RichTextBox2->isReadOnly());
     QVERIFY(form.storyStore().isOpen());
 
-    QCOMPARE(form.RichTextBox1->accessibleName(), QStringLiteral("Story"));
-    QCOMPARE(form.RichTextBox2->accessibleName(), QStringLiteral("Typing"));
-    QCOMPARE(form.PushButton3->accessibleName(), QStringLiteral("Change Story"));
+    QCOMPARE(of(form).RichTextBox1->accessibleName(), QStringLiteral("Story"));
+    QCOMPARE(of(form).RichTextBox2->accessibleName(), QStringLiteral("Typing"));
+    QCOMPARE(of(form).PushButton3->accessibleName(), QStringLiteral("Change Story"));
     QVERIFY(!form.windowIcon().isNull());
 }
 
@@ -122,8 +148,8 @@ void TestForm1::tabOrderFollowsTheButtonsAndSkipsDisabledOnes()
     form.Form_Load();
     form.show();
     QApplication::setActiveWindow(&form);
-    form.RichTextBox1->setFocus();
-    QTRY_VERIFY(form.RichTextBox1->hasFocus());
+    of(form).RichTextBox1->setFocus();
+    QTRY_VERIFY(of(form).RichTextBox1->hasFocus());
 
     QList<QWidget*> order;
     for (int i = 0; i < 6; ++i) {
@@ -131,8 +157,9 @@ void TestForm1::tabOrderFollowsTheButtonsAndSkipsDisabledOnes()
         order.append(QApplication::focusWidget());
     }
     // Stop is disabled at start-up, and the label takes no focus.
-    QCOMPARE(order, (QList<QWidget*>{form.RichTextBox2, form.PushButton4, form.PushButton3,
-                                     form.PushButton2, form.PushButton5, form.RichTextBox1}));
+    QCOMPARE(order,
+             (QList<QWidget*>{of(form).RichTextBox2, of(form).PushButton4, of(form).PushButton3,
+                              of(form).PushButton2, of(form).PushButton5, of(form).RichTextBox1}));
 }
 
 void TestForm1::titlesStayOurOwn()
@@ -186,7 +213,7 @@ void TestForm1::libraryThatFailsToOpenIsReportedAtLine140()
         QStringLiteral("\r\nin Quillrace2021/08/31.Form1.Form_Load at line 140\r\r")));
     // Start-up still finished: the run is idle and the label white.
     QVERIFY(!form.blnArmed);
-    QCOMPARE(background(form.Label1), QColor(Qt::white));
+    QCOMPARE(background(of(form).Label1), QColor(Qt::white));
     QVERIFY(!form.storyStore().isOpen());
 }
 
@@ -212,10 +239,10 @@ void TestForm1::fontButtonsStepTheStoryBoxOnly()
     Form1 form(folder.path());
     form.Form_Load();
     form.show();
-    form.RichTextBox1->setFontSize(from);
-    QTest::mouseClick(increase ? form.PushButton5 : form.PushButton2, Qt::LeftButton);
-    QCOMPARE(form.RichTextBox1->fontSize(), to);
-    QCOMPARE(form.RichTextBox2->fontSize(), 9.0);
+    of(form).RichTextBox1->setFontSize(from);
+    QTest::mouseClick(increase ? of(form).PushButton5 : of(form).PushButton2, Qt::LeftButton);
+    QCOMPARE(of(form).RichTextBox1->fontSize(), to);
+    QCOMPARE(of(form).RichTextBox2->fontSize(), 9.0);
     QVERIFY(boxes.requests.isEmpty());
 }
 
@@ -231,14 +258,14 @@ void TestForm1::skinPresentOrAbsentLeavesTheLabelWhite()
         Form1 form(folder.path());
         form.Form_Load();
         QVERIFY(boxes.requests.isEmpty());
-        QCOMPARE(background(form.Label1), QColor(Qt::white));
+        QCOMPARE(background(of(form).Label1), QColor(Qt::white));
         QCOMPARE(background(&form), withSkin ? buttonFace : QColor(Qt::white));
         QCOMPARE(form.styleSheet(),
                  withSkin ? QStringLiteral("QPushButton { color: #123456; }") : QString());
         if (withSkin) {
-            QCOMPARE(form.SkinFramework1->get(1).toInt() & 1, 1);
-            QVERIFY(form.SkinFramework1->get(5).toBool());
-            QVERIFY(form.SkinFramework1->get(10).toBool());
+            QCOMPARE(of(form).SkinFramework1->get(SkinFramework::Options).toInt() & 1, 1);
+            QVERIFY(of(form).SkinFramework1->get(SkinFramework::Colours).toBool());
+            QVERIFY(of(form).SkinFramework1->get(SkinFramework::Member10).toBool());
         }
     }
 }
@@ -264,8 +291,8 @@ void TestForm1::handCursorComesFromTheFile()
     Form1 form(folder.path());
     form.Form_Load();
     QVERIFY(boxes.requests.isEmpty());
-    QVERIFY(form.pointer->hasCustomCursor());
-    form.pointer->set(MousePointer::Custom);
+    QVERIFY(of(form).pointer->hasCustomCursor());
+    of(form).pointer->set(MousePointer::Custom);
     QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(form.cursor().hotSpot(), QPoint(6, 1));
     QCOMPARE(form.cursor().pixmap().size(), QSize(32, 32));
@@ -275,8 +302,8 @@ void TestForm1::handCursorComesFromTheFile()
     Form1 other(plain.path());
     other.Form_Load();
     QVERIFY(boxes.requests.isEmpty());
-    QVERIFY(!other.pointer->hasCustomCursor());
-    other.pointer->set(MousePointer::Custom);
+    QVERIFY(!of(other).pointer->hasCustomCursor());
+    of(other).pointer->set(MousePointer::Custom);
     QCOMPARE(other.cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -288,9 +315,9 @@ void TestForm1::brokenCursorFileIsReportedAtLine114()
     Form1 form(folder.path());
     QVERIFY(form.Form_Load());
     QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(QStringLiteral("Invalid picture"),
+             QStringList{ErrorReport::message(Failure::invalidPicture,
                                               ErrorReport::location(u"Form1", u"Form_Load"), 114)});
-    QVERIFY(!form.pointer->hasCustomCursor());
+    QVERIFY(!of(form).pointer->hasCustomCursor());
     QVERIFY(form.storyStore().isOpen());
 }
 
@@ -303,20 +330,20 @@ void TestForm1::hoverSetsThePointerButNeverReplacesTheHourglass()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    QTest::mouseMove(form.PushButton3);
-    QTRY_COMPARE(form.pointer->value(), int(MousePointer::Custom));
+    QTest::mouseMove(of(form).PushButton3);
+    QTRY_COMPARE(of(form).pointer->value(), int(MousePointer::Custom));
     // The boxes and the label have no hover handler: the setting stays.
-    QTest::mouseMove(form.RichTextBox2->viewport());
-    QTest::mouseMove(form.Label1);
-    QCOMPARE(form.pointer->value(), int(MousePointer::Custom));
+    QTest::mouseMove(of(form).RichTextBox2->viewport());
+    QTest::mouseMove(of(form).Label1);
+    QCOMPARE(of(form).pointer->value(), int(MousePointer::Custom));
     // The window's own background brings the arrow back.
     QTest::mouseMove(&form, QPoint(4, 470));
-    QTRY_COMPARE(form.pointer->value(), int(MousePointer::Default));
+    QTRY_COMPARE(of(form).pointer->value(), int(MousePointer::Default));
 
-    form.pointer->set(MousePointer::Hourglass);
-    QTest::mouseMove(form.PushButton4);
+    of(form).pointer->set(MousePointer::Hourglass);
+    QTest::mouseMove(of(form).PushButton4);
     QTest::mouseMove(&form, QPoint(4, 470));
-    QCOMPARE(form.pointer->value(), int(MousePointer::Hourglass));
+    QCOMPARE(of(form).pointer->value(), int(MousePointer::Hourglass));
     QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
 }
 

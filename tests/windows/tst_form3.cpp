@@ -1,5 +1,5 @@
-#include "app/apptitle.h"
-#include "app/errorreport.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"

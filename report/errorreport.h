@@ -10,7 +10,7 @@
 // A handler that does real work names its window and procedure once and runs
 // its steps with their line numbers:
 //
-//     Steps step("Form1", "PushButton1_Click");
+//     Steps step(u"Form1", u"PushButton1_Click");
 //     step(100, [&] { PushButton1->setEnabled(false); });
 //     if (step.test(114, [&] { return RichTextBox2->text().isEmpty(); }))
 //         return;
@@ -18,6 +18,11 @@
 // A step that throws is reported ("Application Error" box) with its line, and
 // the handler goes on with the next step. A failure anywhere below a step (the
 // store, the comparison, an appearance routine) surfaces at that step's line.
+//
+// The rule for everything Qt calls: a handler with no report of its own never
+// throws into Qt. An exception unwinding through a signal's dispatch or an
+// event handler is undefined behaviour, so every entry point that a signal,
+// a timer or an event reaches either runs its work in Steps or cannot throw.
 
 namespace ErrorReport {
 
@@ -71,10 +76,9 @@ public:
         }
     }
 
-    const QString& location() const { return location_; }
-
 private:
-    void report(const std::exception_ptr& failure) const;
+    // A report that itself fails ends the program rather than reach Qt.
+    void report(const std::exception_ptr& failure) const noexcept;
 
     QString location_;
     int currentLine_ = 0;

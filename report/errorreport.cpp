@@ -1,6 +1,6 @@
-#include "app/errorreport.h"
+#include "report/errorreport.h"
 
-#include "app/messagebox.h"
+#include "report/messagebox.h"
 
 #include <new>
 #include <stdexcept>
@@ -43,7 +43,7 @@ void reportError(const QString& description, const QString& location, int line)
                       QMessageBox::Ok});
 }
 
-void Steps::report(const std::exception_ptr& failure) const
+void Steps::report(const std::exception_ptr& failure) const noexcept
 {
     reportError(ErrorReport::describe(failure), location_, currentLine_);
 }

@@ -1,7 +1,9 @@
-#include "app/apptitle.h"
-#include "app/errorreport.h"
-#include "app/messagebox.h"
 #include "boxrecorder.h"
+#include "core/failures.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
+#include "testwindows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,7 +31,7 @@ private slots:
 
 void TestErrorReport::messageIsExact()
 {
-    QCOMPARE(ErrorReport::message(QStringLiteral("Division by zero"),
+    QCOMPARE(ErrorReport::message(Failure::divisionByZero,
                                   ErrorReport::location(u"Form1", u"PushButton1_Click"), 100),
              QStringLiteral("Division by zero\r\nin Quillrace2021/08/31.Form1.PushButton1_Click "
                             "at line 100\r\rPlease email screenshot of this message to "
@@ -90,7 +92,7 @@ namespace {
 // A routine without a report of its own: its failure belongs to the caller.
 int routineThatFails(bool& afterFailure)
 {
-    throw std::overflow_error("Overflow");
+    throw std::overflow_error(Failure::overflow.toStdString());
     afterFailure = true;
     return 0;
 }
@@ -108,15 +110,15 @@ void TestErrorReport::failureInsideACalledRoutineSurfacesAtTheCallingLine()
     QCOMPARE(next, 118);
     QCOMPARE(boxes.reports(),
              QStringList{ErrorReport::message(
-                 "Overflow", ErrorReport::location(u"Form1", u"PushButton1_Click"), 116)});
+                 Failure::overflow, ErrorReport::location(u"Form1", u"PushButton1_Click"), 116)});
 }
 
 void TestErrorReport::reportsTheRealBox()
 {
     // No recorder: the real modal box must come, and OK must close it.
     bool seen = false;
-    QTimer::singleShot(0, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    TestWindows::onNextModal(this, [&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
         QVERIFY(box);
         seen = true;
         QCOMPARE(box->windowTitle(), QStringLiteral("Application Error"));
@@ -128,8 +130,7 @@ void TestErrorReport::reportsTheRealBox()
                                 "support@quillrace.example"));
         box->button(QMessageBox::Ok)->click();
     });
-    reportError(QStringLiteral("Invalid picture"), ErrorReport::location(u"Form2", u"Form_Load"),
-                108);
+    reportError(Failure::invalidPicture, ErrorReport::location(u"Form2", u"Form_Load"), 108);
     QVERIFY(seen);
 }
 

@@ -1,4 +1,4 @@
-#include "app/apptitle.h"
+#include "report/apptitle.h"
 
 namespace AppTitle {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/messagebox.h"
+#include "report/messagebox.h"
 
 namespace MessageBox {
 namespace {

@@ -1,19 +1,21 @@
 // The test run: Start, the typing box's first change, the clock's tick and
 // Stop, as handlers of the main window.
 
-#include "typing/testrun.h"
+#include "testrun/testrun.h"
 
-#include "app/errorreport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "report/errorreport.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
+#include "testrun/resultsbinding.h"
 #include "typing/modTyping.h"
-#include "typing/resultsbinding.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
 
 #include <QCoreApplication>
+#include <QLabel>
+#include <QTimer>
 
 qint32 lngSeconds = 0;
 
@@ -50,7 +52,7 @@ void Form1::PushButton4_Click()
     step(124, [&] { RichTextBox2->setFocus(); });
 }
 
-void Form1::RichTextBox2_Change()
+void Form1::RichTextBox2_Change() noexcept
 {
     if (!blnArmed)
         return;
@@ -60,7 +62,7 @@ void Form1::RichTextBox2_Change()
     blnArmed = false;
 }
 
-void Form1::Timer1_Timer()
+void Form1::Timer1_Timer() noexcept
 {
     // Every tick is one second, however late it arrives.
     ++lngSeconds;

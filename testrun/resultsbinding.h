@@ -9,6 +9,10 @@ class Form2;
 // start, length, colour 255, then selection start 0), lblCorrect, lblMistakes,
 // lblAccuracy, lblTime, lblWPM. The window is not shown.
 //
+// Precondition: the typed text came from RichTextBox::text(), so its only line
+// break is CR LF, which the box reads back unchanged; the marks' offsets into
+// it are then the box's own offsets.
+//
 // A result that failed is written up to the step that failed (the marks found
 // before an overflow included), and then its failure is thrown as a
 // std::runtime_error carrying the result's description, for the caller's
