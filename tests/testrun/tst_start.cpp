@@ -54,6 +54,11 @@ void TestStart::faults_data()
     const QString unread = QStringLiteral("The story table has not been read.");
     QTest::newRow("a story beginning with U+FEFF is shown exactly")
         << bom + "Story." << false << bom + "Story." << QStringList{} << QList<Qt::CursorShape>{};
+    QTest::newRow("a story longer than the box can lay out is refused, the library kept")
+        << QString((16 << 20) + 1, u'a') << false << ""
+        << QStringList{"110: This story has 16777217 characters, more than the 16777216 the "
+                       "story box can show. It stays in the library unchanged."}
+        << QList<Qt::CursorShape>{};
     QTest::newRow("a lock shows the hourglass while Start waits, then the report")
         << "Story." << true << ""
         << QStringList{"102: database is locked", "104: " + unread, "106: " + unread,
