@@ -270,30 +270,21 @@ qint64 Statement::integer(int column) const
     return sqlite3_column_int64(stmt_, column);
 }
 
-QByteArrayView Statement::utf8(int column) const
-{
-    checkColumn(column);
-    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return QByteArrayView(data, sqlite3_column_bytes(stmt_, column));
-}
-
 std::optional<QString> Statement::text(int column) const
 {
     if (type(column) == SQLITE_NULL)
         return std::nullopt;
-    return fromStoredUtf8(utf8(column));
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    // A leading byte-order mark is a character of the story, not a marker to
+    // skip as QString::fromUtf8 would.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    return decoder.decode(QByteArrayView(data, sqlite3_column_bytes(stmt_, column)));
 }
 
 void Statement::fail() const
 {
     throw StoreError(QString::fromUtf8(sqlite3_errmsg(db_)));
-}
-
-QString fromStoredUtf8(QByteArrayView bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
-                                                     QStringDecoder::Flag::Stateless);
-    return decoder.decode(bytes);
 }
 
 } // namespace sqlite

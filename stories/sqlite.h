@@ -112,8 +112,6 @@ public:
     // The field exactly as stored, a leading U+FEFF included; numbers in their
     // text form; nullopt for a null field.
     std::optional<QString> text(int column) const;
-    // The field's bytes in UTF-8, valid until the next step.
-    QByteArrayView utf8(int column) const;
 
 private:
     void checkColumn(int column) const;
@@ -123,9 +121,5 @@ private:
     Connection::Busy* busy_;
     sqlite3_stmt* stmt_ = nullptr;
 };
-
-// Decodes UTF-8 text as stored: a leading byte-order mark is a character of
-// the text, not a marker to skip.
-QString fromStoredUtf8(QByteArrayView bytes);
 
 } // namespace sqlite
