@@ -182,10 +182,15 @@ void StoryStore::Pick::drawRow(float r)
 void StoryStore::Pick::moveToRow()
 {
     (void)count();
-    for (qint64 row = 1; row < drawn_; ++row)
-        if (!cursor_->step())
-            throw StoreError(
-                QStringLiteral("No current record: the table ended before row %1.").arg(drawn_));
+    try {
+        for (qint64 row = 1; row < drawn_; ++row)
+            if (!cursor_->step())
+                throw StoreError(QStringLiteral("No current record: the table ended before row %1.")
+                                     .arg(drawn_));
+    } catch (...) {
+        cursor_.reset(); // a move that failed has no row for story() to read
+        throw;
+    }
 }
 
 QString StoryStore::Pick::story()
