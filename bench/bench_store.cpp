@@ -1,6 +1,7 @@
 // The story store on a library of 100,000 stories of 500 characters: one
-// random pick (target under 50 ms) and one full listing (under 300 ms). Prints
-// the median of several runs of each.
+// random pick as Start walks it (target under 50 ms) and one full listing
+// (under 300 ms). Prints the median of several runs of each. The file is read
+// with ordinary reads, as the program reads it.
 
 #include "benchsupport.h"
 #include "programfolder.h"
@@ -35,7 +36,15 @@ int main()
     seedRandom(43210.5);
 
     qsizetype picked = 0;
-    const double pick = Bench::medianMs(runs, [&] { picked += store.pickRandomStory()->size(); });
+    const double pick = Bench::medianMs(runs, [&] {
+        StoryStore::Pick pick(store);
+        pick.open();
+        if (pick.hasRows()) {
+            pick.drawRow(nextRandom());
+            pick.moveToRow();
+            picked += pick.story().size();
+        }
+    });
     qsizetype listed = 0;
     const double list = Bench::medianMs(runs, [&] { listed += store.allStories().size(); });
     store.close();
@@ -45,7 +54,7 @@ int main()
                     static_cast<long long>(picked), static_cast<long long>(listed));
         return 1;
     }
-    std::printf("pickRandomStory: %.1f ms median of %d (target under 50 ms)\n", pick, runs);
+    std::printf("pick (Start):    %.1f ms median of %d (target under 50 ms)\n", pick, runs);
     std::printf("allStories:      %.1f ms median of %d (target under 300 ms)\n", list, runs);
     return 0;
 }

@@ -1,23 +1,78 @@
 #include "stories/sqlite.h"
 
+#include "core/failures.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <thread>
 
 StoreError::StoreError(const QString& description) : std::runtime_error(description.toStdString())
 {}
 
 namespace sqlite {
+
+struct Connection::Busy
+{
+    using Clock = std::chrono::steady_clock;
+
+    int timeout = 5000; // milliseconds
+    BusyObserver observer;
+    int actions = 0; // depth of the actions under way
+    std::optional<Clock::time_point> actionDeadline;
+    Clock::time_point waitDeadline;
+    bool waiting = false;
+
+    void tell(bool now) noexcept
+    {
+        waiting = now;
+        // An exception must not cross the engine's C frames.
+        try {
+            if (observer)
+                observer(now);
+        } catch (...) {
+        }
+    }
+    // The statement that waited has ended, one way or the other.
+    void ended() noexcept
+    {
+        if (waiting)
+            tell(false);
+    }
+};
+
 namespace {
 
-// Database files are read through a memory map, which spares a full read of
-// the table a copy of every page. The engine accepts this setting only before
-// its first use, so it is made while the program loads.
-[[maybe_unused]] const int mapConfigured = [] {
-    constexpr sqlite3_int64 mapLimit = sqlite3_int64(256) << 20;
-    return sqlite3_config(SQLITE_CONFIG_MMAP_SIZE, mapLimit, mapLimit);
-}();
+// The engine's busy handler: asked again and again while another connection
+// holds the lock, it waits a little and says whether to try once more.
+int onBusy(void* context, int count)
+{
+    using Clock = Connection::Busy::Clock;
+    auto* busy = static_cast<Connection::Busy*>(context);
+    const Clock::time_point now = Clock::now();
+    const auto timeout = std::chrono::milliseconds(busy->timeout);
+    // Within an action every wait draws on one timeout, so a refill after a
+    // write that waited in vain fails at once instead of waiting again.
+    if (busy->actions > 0 && !busy->actionDeadline)
+        busy->actionDeadline = now + timeout;
+    if (busy->actions == 0 && count == 0)
+        busy->waitDeadline = now + timeout;
+    const Clock::time_point deadline =
+        busy->actions > 0 ? *busy->actionDeadline : busy->waitDeadline;
+    if (now >= deadline)
+        return 0;
+    if (!busy->waiting)
+        busy->tell(true);
+    // Short naps at first, for the locks that last a moment.
+    static constexpr int naps[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    const auto nap = std::chrono::milliseconds(naps[std::min<int>(count, std::size(naps) - 1)]);
+    std::this_thread::sleep_for(std::min<Clock::duration>(nap, deadline - now));
+    return 1;
+}
 
 // What sits at the start of the file decides whether the engine may have it:
 // an empty file or a file of another kind would otherwise pass the open and
@@ -65,6 +120,8 @@ bool isBlank(char c)
 
 } // namespace
 
+Connection::Connection() : busy_(std::make_unique<Busy>()) {}
+
 Connection::~Connection()
 {
     close();
@@ -87,7 +144,7 @@ void Connection::open(const QString& path)
         throw StoreError(description);
     }
     db_ = db;
-    sqlite3_busy_timeout(db_, busyTimeout_);
+    sqlite3_busy_handler(db_, onBusy, busy_.get());
     installTrace();
 }
 
@@ -102,9 +159,23 @@ void Connection::close() noexcept
 
 void Connection::setBusyTimeout(int milliseconds)
 {
-    busyTimeout_ = milliseconds;
-    if (db_)
-        sqlite3_busy_timeout(db_, busyTimeout_);
+    busy_->timeout = milliseconds;
+}
+
+BusyObserver Connection::setBusyObserver(BusyObserver observer)
+{
+    return std::exchange(busy_->observer, std::move(observer));
+}
+
+Connection::Action::Action(Connection& connection) : connection_(connection)
+{
+    ++connection_.busy_->actions;
+}
+
+Connection::Action::~Action()
+{
+    if (--connection_.busy_->actions == 0)
+        connection_.busy_->actionDeadline.reset();
 }
 
 void Connection::setStatementObserver(StatementObserver observer)
@@ -123,20 +194,26 @@ void Connection::installTrace()
         sqlite3_trace_v2(db_, 0, nullptr, nullptr);
 }
 
-void Connection::execute(const QString& sql)
+qint64 Connection::execute(const QString& sql)
 {
     Statement statement(*this, sql);
     while (statement.step()) {
     }
+    return sqlite3_changes64(db_);
 }
 
-Statement::Statement(const Connection& connection, const QString& sql) : db_(connection.handle())
+Statement::Statement(const Connection& connection, const QString& sql)
+    : db_(connection.handle()), busy_(connection.busy_.get())
 {
     if (!db_)
         throw StoreError(QStringLiteral("The database connection is closed."));
     const QByteArray text = sql.toUtf8();
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db_, text.constData(), int(text.size()) + 1, &stmt_, &tail) != SQLITE_OK)
+    // Reading the schema may wait for a lock as a statement does.
+    const int prepared =
+        sqlite3_prepare_v2(db_, text.constData(), int(text.size()) + 1, &stmt_, &tail);
+    busy_->ended();
+    if (prepared != SQLITE_OK)
         fail();
     if (!stmt_)
         throw StoreError(QStringLiteral("The statement text holds no statement."));
@@ -157,7 +234,9 @@ Statement::~Statement()
 
 bool Statement::step()
 {
-    switch (sqlite3_step(stmt_)) {
+    const int stepped = sqlite3_step(stmt_);
+    busy_->ended();
+    switch (stepped) {
     case SQLITE_ROW:
         return true;
     case SQLITE_DONE:
@@ -178,69 +257,34 @@ void Statement::checkColumn(int column) const
         throw StoreError(QStringLiteral("The result has no field %1.").arg(column));
 }
 
-qint64 Statement::integer(int column) const
-{
-    if (isNull(column))
-        throw StoreError(QStringLiteral("Invalid use of Null"));
-    return sqlite3_column_int64(stmt_, column);
-}
-
-bool Statement::isNull(int column) const
+int Statement::type(int column) const
 {
     checkColumn(column);
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+    return sqlite3_column_type(stmt_, column);
+}
+
+qint64 Statement::integer(int column) const
+{
+    if (type(column) == SQLITE_NULL)
+        throw StoreError(Failure::invalidUseOfNull);
+    return sqlite3_column_int64(stmt_, column);
 }
 
 std::optional<QString> Statement::text(int column) const
 {
-    if (isNull(column))
+    if (type(column) == SQLITE_NULL)
         return std::nullopt;
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column));
+    // A leading byte-order mark is a character of the story, not a marker to
+    // skip as QString::fromUtf8 would.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    return decoder.decode(QByteArrayView(data, sqlite3_column_bytes(stmt_, column)));
 }
 
 void Statement::fail() const
 {
     throw StoreError(QString::fromUtf8(sqlite3_errmsg(db_)));
-}
-
-StaticResult::StaticResult(const Connection& connection, const QString& sql)
-    : cursor_(connection, sql)
-{
-    if (!cursor_.step())
-        return;
-    // The first cursor's read transaction is still open, so the counting one
-    // sees the same rows.
-    Statement counter(connection, sql);
-    while (counter.step())
-        ++count_;
-}
-
-void StaticResult::move(qint64 rows)
-{
-    if (rows < 0)
-        throw StoreError(QStringLiteral("The result moves forward only."));
-    if (position_ + rows >= count_)
-        throw StoreError(QStringLiteral("No current record: row %1 of %2 does not exist.")
-                             .arg(position_ + rows + 1)
-                             .arg(count_));
-    for (; rows > 0; --rows) {
-        if (!cursor_.step())
-            throw StoreError(QStringLiteral("The table changed while it was read."));
-        ++position_;
-    }
-}
-
-const Statement& StaticResult::current() const
-{
-    if (count_ == 0)
-        throw StoreError(QStringLiteral("No current record: the result has no rows."));
-    return cursor_;
-}
-
-std::optional<QString> StaticResult::text(int column) const
-{
-    return current().text(column);
 }
 
 } // namespace sqlite

@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -21,16 +23,21 @@ public:
 };
 
 // A thin RAII layer over the SQLite C API. Every engine call is checked and
-// every failure becomes a StoreError carrying the engine's text.
+// every failure becomes a StoreError carrying the engine's text. Files are read
+// through ordinary reads, never a memory map: a file that another program cuts
+// short under a map would end the process with a signal instead of a failure.
 namespace sqlite {
 
 // Called with the text of each statement as the engine starts to run it.
 using StatementObserver = std::function<void(const QString&)>;
+// Called with true when a statement starts to wait for another connection's
+// lock, and with false when that statement has ended.
+using BusyObserver = std::function<void(bool waiting)>;
 
 class Connection
 {
 public:
-    Connection() = default;
+    Connection();
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -45,21 +52,42 @@ public:
     bool isOpen() const { return db_ != nullptr; }
 
     // How long a statement waits for another connection's lock before it fails
-    // with "database is locked". Applies now and to later opens.
+    // with "database is locked"; inside an action, how long all its statements
+    // wait together.
     void setBusyTimeout(int milliseconds);
+    // Gives the observer in place and returns the one it had.
+    BusyObserver setBusyObserver(BusyObserver observer);
     void setStatementObserver(StatementObserver observer);
 
-    // Runs one statement to its end. Throws when the connection is closed or the
-    // engine fails; the connection stays usable either way.
-    void execute(const QString& sql);
+    // While an Action lives, the statements run meanwhile share one busy
+    // timeout, counted from the first wait. Actions nest; the outermost counts.
+    class Action
+    {
+    public:
+        explicit Action(Connection& connection);
+        ~Action();
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+    private:
+        Connection& connection_;
+    };
+
+    // Runs one statement to its end and gives the number of rows it changed.
+    // Throws when the connection is closed or the engine fails; the connection
+    // stays usable either way.
+    qint64 execute(const QString& sql);
 
     sqlite3* handle() const { return db_; }
 
+    struct Busy; // the waiting state the engine's busy handler works on
+
 private:
+    friend class Statement;
     void installTrace();
 
     sqlite3* db_ = nullptr;
-    int busyTimeout_ = 5000;
+    std::unique_ptr<Busy> busy_;
     StatementObserver observer_;
 };
 
@@ -77,45 +105,21 @@ public:
     bool step();
 
     int columnCount() const;
-    // Fields of the current row by position; a position the row does not have
-    // throws.
+    // The storage class of a field of the current row (SQLITE_INTEGER, ...);
+    // a position the row does not have throws.
+    int type(int column) const;
     qint64 integer(int column) const;
-    bool isNull(int column) const;
-    // Numbers in their text form; nullopt for a null field.
+    // The field exactly as stored, a leading U+FEFF included; numbers in their
+    // text form; nullopt for a null field.
     std::optional<QString> text(int column) const;
 
 private:
-    friend class StaticResult;
     void checkColumn(int column) const;
     [[noreturn]] void fail() const;
 
     sqlite3* db_;
+    Connection::Busy* busy_;
     sqlite3_stmt* stmt_ = nullptr;
-};
-
-// One query read as a static, read-only result: an exact record count and a
-// move forward from the first row. Two cursors of the statement share one read
-// transaction: one stays on the first row while the other counts every row,
-// so the count and the rows agree whatever other connections write meanwhile,
-// and no row is copied. The file keeps a shared lock while the result lives.
-class StaticResult
-{
-public:
-    StaticResult(const Connection& connection, const QString& sql);
-
-    qint64 recordCount() const { return count_; }
-    // Moves that many rows forward; a move past the last row throws.
-    void move(qint64 rows);
-
-    // A field of the current row by position.
-    std::optional<QString> text(int column) const;
-
-private:
-    const Statement& current() const;
-
-    Statement cursor_;
-    qint64 count_ = 0;
-    qint64 position_ = 0;
 };
 
 } // namespace sqlite

@@ -1,12 +1,14 @@
 #include "stories/storystore.h"
 
-#include "stories/randomgen.h"
+#include "core/failures.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -17,6 +19,26 @@ template <class Connection> Connection& openConnection(Connection& connection)
     if (!connection.isOpen())
         throw StoreError(QStringLiteral("The story library is not open."));
     return connection;
+}
+
+// The statement text is UTF-8 ended by NUL: a NUL in the story would cut it
+// short, and a lone surrogate has no UTF-8 form and would be stored as "?".
+void checkStorable(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isNull())
+            throw StoreError(QStringLiteral(
+                "The story holds a NUL character (code 0), which the library cannot store. "
+                "Remove it and try again."));
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            throw StoreError(QStringLiteral(
+                "The story holds a broken character (a lone UTF-16 surrogate, as pasted text "
+                "sometimes does), which the library cannot store exactly. Remove it and try "
+                "again."));
+    }
 }
 
 } // namespace
@@ -41,6 +63,16 @@ void StoryStore::close() noexcept
     connection_.close();
 }
 
+StoryStore::Action::Action(StoryStore& store, sqlite::BusyObserver waiting)
+    : action_(store.connection_), store_(store),
+      outer_(store.connection_.setBusyObserver(std::move(waiting)))
+{}
+
+StoryStore::Action::~Action()
+{
+    store_.connection_.setBusyObserver(std::move(outer_));
+}
+
 sqlite::Connection& StoryStore::connection()
 {
     return openConnection(connection_);
@@ -55,26 +87,35 @@ QList<Story> StoryStore::allStories() const
 {
     sqlite::Statement query(connection(), selectAll);
     QList<Story> stories;
-    while (query.step())
-        stories.append(Story{query.integer(0), query.text(1)});
+    while (query.step()) {
+        Story story;
+        if (query.type(0) == SQLITE_INTEGER)
+            story.id = query.integer(0);
+        story.key = query.text(0).value_or(QString());
+        story.fldstory = query.text(1);
+        stories.append(std::move(story));
+    }
     return stories;
 }
 
 void StoryStore::addStory(const QString& text)
 {
-    connection().execute(QStringLiteral("insert into [story] (fldstory) values ('") +
-                         quoteText(text) + QStringLiteral("')"));
+    checkStorable(text);
+    (void)connection().execute(QStringLiteral("insert into [story] (fldstory) values ('") +
+                               quoteText(text) + QStringLiteral("')"));
 }
 
-void StoryStore::updateStory(qint64 id, const QString& text)
+qint64 StoryStore::updateStory(qint64 id, const QString& text)
 {
-    connection().execute(QStringLiteral("update [story] set fldstory='") + quoteText(text) +
-                         QStringLiteral("' where id=") + QString::number(id));
+    checkStorable(text);
+    return connection().execute(QStringLiteral("update [story] set fldstory='") + quoteText(text) +
+                                QStringLiteral("' where id=") + QString::number(id));
 }
 
-void StoryStore::deleteStory(qint64 id)
+qint64 StoryStore::deleteStory(qint64 id)
 {
-    connection().execute(QStringLiteral("delete from [story] where id=") + QString::number(id));
+    return connection().execute(QStringLiteral("delete from [story] where id=") +
+                                QString::number(id));
 }
 
 QString StoryStore::quoteText(QStringView text)
@@ -98,99 +139,68 @@ qint64 StoryStore::rowNumber(float r, qint64 count)
     return std::clamp<qint64>(n, 1, std::max<qint64>(count, 1));
 }
 
-template <class Draw> std::optional<QString> StoryStore::pick(Draw draw) const
-{
-    Pick pick(*this);
-    pick.open();
-    if (!pick.hasRows())
-        return std::nullopt;
-    pick.drawRow(draw());
-    pick.moveToRow();
-    return pick.story();
-}
-
-std::optional<QString> StoryStore::pickRandomStory()
-{
-    // An empty table draws nothing from the generator.
-    return pick([] { return nextRandom(); });
-}
-
-std::optional<QString> StoryStore::pickRandomStory(float r)
-{
-    return pick([r] { return r; });
-}
-
 StoryStore::Pick::Pick(const StoryStore& store) : store_(store) {}
 
 StoryStore::Pick::~Pick() = default;
 
 void StoryStore::Pick::open()
 {
-    result_.reset();
-    readOn_ = nullptr;
-    drawn_ = 0;
-    moved_ = false;
-    story_.reset();
-    fieldFailure_.clear();
-    result_ = std::make_unique<sqlite::StaticResult>(store_.connection(), selectAll);
-    readOn_ = store_.connection().handle();
-    count_ = result_->recordCount();
+    cursor_.reset();
+    count_.reset();
+    // Reading the file twice, once to count and once up to the row, costs
+    // less than keeping a copy of every story from a single reading.
+    auto cursor = std::make_unique<sqlite::Statement>(store_.connection(), selectAll);
+    if (cursor->step()) {
+        qint64 rows = 0;
+        sqlite::Statement counter(store_.connection(), selectAll);
+        while (counter.step())
+            ++rows;
+        count_ = rows;
+        cursor_ = std::move(cursor);
+    } else {
+        count_ = 0;
+    }
 }
 
-void StoryStore::Pick::checkRead() const
+qint64 StoryStore::Pick::count() const
 {
-    // Rows read before the store was closed and opened again are gone.
-    if (store_.connection().handle() != readOn_)
+    if (!count_)
         throw StoreError(QStringLiteral("The story table has not been read."));
+    return *count_;
 }
 
 bool StoryStore::Pick::hasRows() const
 {
-    return recordCount() > 0;
-}
-
-qint64 StoryStore::Pick::recordCount() const
-{
-    checkRead();
-    return count_;
+    return count() > 0;
 }
 
 void StoryStore::Pick::drawRow(float r)
 {
-    checkRead();
-    // Also refuses NaN.
-    if (!(r >= 0.0f && r < 1.0f))
-        throw StoreError(QStringLiteral("The random number %1 is not from 0 up to 1.").arg(r));
-    drawn_ = rowNumber(r, count_);
+    drawn_ = rowNumber(r, count());
 }
 
 void StoryStore::Pick::moveToRow()
 {
-    checkRead();
-    if (drawn_ == 0)
-        throw StoreError(QStringLiteral("No row has been drawn."));
-    if (!result_)
-        throw StoreError(QStringLiteral("The pick has already moved to its row."));
-    result_->move(drawn_ - 1);
-    // The row's story is kept and the result let go, so that the file is free
-    // for other programs again whatever the caller does next.
+    (void)count();
     try {
-        story_ = result_->text(1);
-    } catch (const StoreError& e) {
-        fieldFailure_ = e.description();
+        for (qint64 row = 1; row < drawn_; ++row)
+            if (!cursor_->step())
+                throw StoreError(QStringLiteral("No current record: the table ended before row %1.")
+                                     .arg(drawn_));
+    } catch (...) {
+        cursor_.reset(); // a move that failed has no row for story() to read
+        throw;
     }
-    moved_ = true;
-    result_.reset();
 }
 
-QString StoryStore::Pick::story() const
+QString StoryStore::Pick::story()
 {
-    checkRead();
-    if (!moved_)
-        throw StoreError(QStringLiteral("No current record: the pick has not moved to a row."));
-    if (!fieldFailure_.isEmpty())
-        throw StoreError(fieldFailure_);
-    if (!story_)
-        throw StoreError(QStringLiteral("Invalid use of Null"));
-    return *story_;
+    if (count() == 0 || !cursor_)
+        throw StoreError(QStringLiteral("No current record: the result has no rows."));
+    // Once the story is read the file is free for other programs again.
+    const std::unique_ptr<sqlite::Statement> cursor = std::move(cursor_);
+    std::optional<QString> story = cursor->text(1);
+    if (!story)
+        throw StoreError(Failure::invalidUseOfNull);
+    return *std::move(story);
 }

@@ -12,7 +12,11 @@
 // One row of table story, its fields read by position: 0 the key, 1 the text.
 struct Story
 {
-    qint64 id = 0;
+    // The key as stored. Only a key stored as an integer can be named exactly
+    // by "where id=" and its decimal digits; a real, text, blob or null key
+    // (a library made by other means) has no id.
+    std::optional<qint64> id;
+    QString key;                     // the key as shown: its decimal digits, or its stored text
     std::optional<QString> fldstory; // nullopt: the row's story is null
 };
 
@@ -48,26 +52,39 @@ public:
     void close() noexcept;
     bool isOpen() const { return connection_.isOpen(); }
 
-    // Every row in the order the query gives them.
+    // Every row in the order the query gives them, every story exactly as
+    // stored (a leading U+FEFF included).
     QList<Story> allStories() const;
-    // Writes are sent as they are: nothing is counted or read back, and a key
-    // that no row has changes nothing without failing.
+    // A story holding NUL or a lone UTF-16 surrogate is refused before any
+    // statement runs: the statement text cannot carry it exactly.
     void addStory(const QString& text);
-    void updateStory(qint64 id, const QString& text);
-    void deleteStory(qint64 id);
-
-    // The story of a random row, drawn from the program's generator; nothing
-    // when the table has no rows. A null story throws.
-    std::optional<QString> pickRandomStory();
-    // The same with a chosen 0 <= r < 1 in place of the generator's draw.
-    std::optional<QString> pickRandomStory(float r);
+    // Both give the number of rows the statement changed: 0 when no row has
+    // the key (another program may have deleted it).
+    [[nodiscard]] qint64 updateStory(qint64 id, const QString& text);
+    [[nodiscard]] qint64 deleteStory(qint64 id);
 
     // Every apostrophe doubled; nothing else changed.
     static QString quoteText(QStringView text);
 
     // How long a statement waits for another program's lock (5 seconds unless
-    // set).
+    // set); within one Action, how long its statements wait in all.
     void setBusyTimeout(int milliseconds) { connection_.setBusyTimeout(milliseconds); }
+    // One user action: its statements wait for other programs' locks one busy
+    // timeout in all, and `waiting` is told when a statement starts (true) and
+    // stops (false) waiting, for instance to show the hourglass meanwhile.
+    class Action
+    {
+    public:
+        Action(StoryStore& store, sqlite::BusyObserver waiting);
+        ~Action();
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+    private:
+        sqlite::Connection::Action action_;
+        StoryStore& store_;
+        sqlite::BusyObserver outer_;
+    };
     // Sees the text of every statement as the engine starts it.
     void setStatementObserver(sqlite::StatementObserver observer)
     {
@@ -84,20 +101,18 @@ private:
     // Throws when the store is not open.
     sqlite::Connection& connection();
     const sqlite::Connection& connection() const;
-    template <class Draw> std::optional<QString> pick(Draw draw) const;
 
     sqlite::Connection connection_;
 };
 
-// The random pick as separate steps, for a caller that reports a failing step
-// and goes on with the next one. Each step throws StoreError when it cannot do
-// its part, for instance when the store is closed or the table was not read.
-// From open() to moveToRow() the file holds a shared lock, so the count and the
-// row agree; moveToRow() keeps the row's story and lets the file go.
+// The random pick of Start, in the steps Start reports by. open() counts the
+// rows with one cursor while a second waits on the first row; both read under
+// one read transaction, so the count and the rows agree whatever other
+// programs write meanwhile, until story() lets the file go. Every step after
+// open() fails while the table has not been read.
 class StoryStore::Pick
 {
 public:
-    // Creates the (still closed) result; nothing can fail yet.
     explicit Pick(const StoryStore& store);
     ~Pick();
     Pick(const Pick&) = delete;
@@ -107,23 +122,18 @@ public:
     void open();
     // False on an empty table.
     bool hasRows() const;
-    qint64 recordCount() const;
     // Chooses the row for 0 <= r < 1 (StoryStore::rowNumber).
     void drawRow(float r);
     // Moves from the first row to the chosen one.
     void moveToRow();
-    // The row's fldstory; a null story throws "Invalid use of Null".
-    QString story() const;
+    // The row's fldstory, exactly as stored; a null story throws.
+    QString story();
 
 private:
-    void checkRead() const;
+    qint64 count() const;
 
     const StoryStore& store_;
-    std::unique_ptr<sqlite::StaticResult> result_; // from open() to moveToRow()
-    sqlite3* readOn_ = nullptr;                    // the connection that read the rows
-    qint64 count_ = 0;
-    qint64 drawn_ = 0; // the row number drawn, from 1; 0 before drawRow
-    bool moved_ = false;
-    std::optional<QString> story_;
-    QString fieldFailure_;
+    std::unique_ptr<sqlite::Statement> cursor_; // from open() until story()
+    std::optional<qint64> count_;               // nullopt until the table is read
+    qint64 drawn_ = 1;
 };

@@ -22,6 +22,16 @@ qint32 lngSeconds = 0;
 void Form1::PushButton4_Click()
 {
     Steps step(u"Form1", u"PushButton4_Click");
+    // While the read waits for another program's lock the pointer is the
+    // hourglass; the pick waits one busy timeout at most.
+    const StoryStore::Action action(store_, [this, before = 0](bool waiting) mutable {
+        if (waiting) {
+            before = pointer->value();
+            pointer->set(MousePointer::Hourglass);
+        } else {
+            pointer->set(before);
+        }
+    });
     // The database steps of the pick carry their own lines; when the library
     // is unusable each of them fails and is reported in turn.
     StoryStore::Pick pick(store_); // 100
@@ -30,7 +40,21 @@ void Form1::PushButton4_Click()
         return; // an empty library leaves everything as it was
     step(106, [&] { pick.drawRow(nextRandom()); });
     step(108, [&] { pick.moveToRow(); });
-    step(110, [&] { RichTextBox1->setText(pick.story()); });
+    step(110, [&] {
+        // The story box lays a paragraph out whole, in time and memory that
+        // grow faster than the text past some tens of millions of characters:
+        // a longer story is refused rather than freeze the program for minutes.
+        constexpr qsizetype longest = 16 << 20;
+        const QString story = pick.story();
+        if (story.size() > longest)
+            throw std::runtime_error(
+                QStringLiteral("This story has %1 characters, more than the %2 the story box can "
+                               "show. It stays in the library unchanged.")
+                    .arg(story.size())
+                    .arg(longest)
+                    .toStdString());
+        RichTextBox1->setText(story);
+    });
     // The typing box is cleared before the run is armed, so the change that
     // the clearing raises never starts the clock.
     step(112, [&] { RichTextBox2->setText(QString()); });

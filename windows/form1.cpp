@@ -37,6 +37,8 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     RichTextBox1 = box("RichTextBox1", QStringLiteral("Story"), Twips::rect(120, 1620, 7800, 2490));
     RichTextBox1->setReadOnly(true);
     RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // A scroll bar that appears would have a long story laid out a second time.
+    RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichTextBox2 =
         box("RichTextBox2", QStringLiteral("Typing"), Twips::rect(120, 4200, 7800, 2490));
 

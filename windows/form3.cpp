@@ -5,6 +5,7 @@
 #include "report/messagebox.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "core/failures.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
 #include "windows/twips.h"
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -27,6 +29,9 @@ const QString captionDelete = QStringLiteral("Delete");
 const QString captionCancel = QStringLiteral("Cancel");
 
 constexpr int clientWidth = 8760; // twips
+
+const QString storyGone = QStringLiteral(
+    "The story no longer exists in the library. It may have been deleted by another program.");
 
 // Only the blank itself (code 32) is trimmed: tabs and line breaks are text.
 bool isBlank(const QString& text)
@@ -74,8 +79,11 @@ class StoryList final : public QAbstractTableModel
 public:
     struct Item
     {
-        QString text;
-        QString subItem;
+        QString text;             // the key as shown
+        QString subItem;          // the exact story
+        QString preview;          // the story on one line, bounded
+        std::optional<qint64> id; // the key, when a statement can name it
+        bool sharedKey = false;   // another row of the list has the same key
     };
 
     using QAbstractTableModel::QAbstractTableModel;
@@ -97,7 +105,7 @@ public:
         if (index.column() == 0 && (role == Qt::DisplayRole || role == Qt::UserRole))
             return item.text;
         if (index.column() == 1 && role == Qt::DisplayRole)
-            return oneLine(item.subItem);
+            return item.preview;
         if (index.column() == 1 && role == Qt::UserRole)
             return item.subItem;
         return {};
@@ -120,9 +128,19 @@ public:
 
     void clear() { setItems({}); }
 
-    // The whole fill arrives at once: one reset instead of a row insert per story.
+    // The whole fill arrives at once: one reset instead of a row insert per
+    // story. Keys that appear more than once are marked here, where every row
+    // is at hand.
     void setItems(QList<Item> items)
     {
+        QHash<qint64, int> uses;
+        for (const Item& item : std::as_const(items))
+            if (item.id)
+                ++uses[*item.id];
+        for (Item& item : items) {
+            item.sharedKey = item.id && uses.value(*item.id) > 1;
+            item.preview = oneLine(item.subItem);
+        }
         beginResetModel();
         items_ = std::move(items);
         endResetModel();
@@ -175,6 +193,9 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     RichTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
     RichTextBox1->setAccessibleName(QStringLiteral("Story"));
     RichTextBox1->setGeometry(Twips::rect(90, 3330, 8610, 2490));
+    // A scroll bar that comes and goes would have a long story laid out again
+    // each time it does.
+    RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     list_ = new StoryList(this);
     auto* view = new Form3Detail::ListView(this);
@@ -222,15 +243,27 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     for (PushButton* b : {PushButton1, PushButton2, PushButton3, PushButton4})
         pointer->hover(b, MousePointer::Custom);
 
-    connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);
-    connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
-    connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
-    connect(PushButton4, &QPushButton::clicked, this, &Form3::PushButton4_Click);
+    // No failure may unwind through Qt's signal dispatch. The button handlers
+    // report their own failures step by step; whatever still escapes them (a
+    // report that could not be shown), and any failure of the list's click,
+    // which has no report of its own, ends here.
+    const auto shielded = [this](void (Form3::*handler)()) {
+        return [this, handler] {
+            try {
+                (this->*handler)();
+            } catch (...) {
+            }
+        };
+    };
+    connect(PushButton1, &QPushButton::clicked, this, shielded(&Form3::PushButton1_Click));
+    connect(PushButton2, &QPushButton::clicked, this, shielded(&Form3::PushButton2_Click));
+    connect(PushButton3, &QPushButton::clicked, this, shielded(&Form3::PushButton3_Click));
+    connect(PushButton4, &QPushButton::clicked, this, shielded(&Form3::PushButton4_Click));
     // The editor follows the selected row however the user moves it (a click,
     // keys, a drag across rows), so Edit and Update always concern one row.
-    const auto reload = [this] {
+    const auto reload = [this, click = shielded(&Form3::ListView1_Click)] {
         if (!filling_ && ListView1->selectionModel()->hasSelection())
-            ListView1_Click();
+            click();
     };
     connect(ListView1, &QAbstractItemView::clicked, this, reload);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, reload);
@@ -250,6 +283,7 @@ void Form3::setOuterHeight(int twips)
     // Out of sight, the editor takes no keyboard input: typing there would
     // change a story the user cannot see.
     const bool inView = RichTextBox1->geometry().bottom() < height();
+    RichTextBox1->setVisible(inView);
     RichTextBox1->setFocusPolicy(inView ? Qt::StrongFocus : Qt::NoFocus);
     if (!inView && focusWidget() == RichTextBox1)
         PushButton1->setFocus();
@@ -264,12 +298,37 @@ qint64 Form3::selectedKey() const
 {
     const QModelIndexList selected = ListView1->selectionModel()->selectedRows(0);
     if (selected.isEmpty())
-        throw std::runtime_error("Object variable or With block variable not set");
-    bool ok = false;
-    const qint64 key = selected.first().data().toString().toLongLong(&ok);
-    if (!ok)
-        throw std::runtime_error("Type mismatch");
-    return key;
+        throw std::runtime_error(Failure::objectNotSet.toStdString());
+    // A key the statement cannot name exactly, or one that names other rows
+    // too, would change a row the user did not choose.
+    const StoryList::Item& item = list_->item(selected.first().row());
+    if (!item.id)
+        throw std::runtime_error(
+            QStringLiteral("The key of this story (%1) is not a whole number, so the library "
+                           "cannot be told which row to change. Nothing was changed.")
+                .arg(item.text)
+                .toStdString());
+    if (item.sharedKey)
+        throw std::runtime_error(
+            QStringLiteral("The key of this story (%1) belongs to more than one story in the "
+                           "library, so this story cannot be changed alone. Nothing was changed.")
+                .arg(item.text)
+                .toStdString());
+    return *item.id;
+}
+
+StoryStore::Action Form3::storeAction()
+{
+    // While a statement waits for another program's lock the pointer is the
+    // hourglass, whatever it was before.
+    return StoryStore::Action(store_, [this, before = 0](bool waiting) mutable {
+        if (waiting) {
+            before = pointer->value();
+            pointer->set(MousePointer::Hourglass);
+        } else {
+            pointer->set(before);
+        }
+    });
 }
 
 void Form3::keyPressEvent(QKeyEvent* event)
@@ -286,6 +345,7 @@ void Form3::keyPressEvent(QKeyEvent* event)
 void Form3::Form_Load()
 {
     Steps step(u"Form3", u"Form_Load");
+    const StoryStore::Action action = storeAction();
     step(100, [&] { Appearance::applySystemColours(this); });
     step(102, [&] { setWindowIcon(Appearance::programIcon()); });
     const QString cursorFile =
@@ -299,32 +359,40 @@ void Form3::Form_Load()
     step(118, [&] { listStories(); });
 }
 
-void Form3::listStories()
+void Form3::listStories(bool reloadEditor)
 {
     Steps step(u"Form3", u"listStories");
+    const StoryStore::Action action = storeAction();
     const bool wasFilling = filling_;
     filling_ = true;
     QList<Story> stories; // 100: the result set
     step(102, [&] { pointer->set(MousePointer::Hourglass); });
-    step(104, [&] { list_->clear(); });
+    // 104: the old rows go only when the new ones are in (114), so a read that
+    // fails leaves the list as it was rather than empty over a full library.
     bool read = false;
     step(106, [&] {
         stories = store_.allStories();
         read = true;
     });
     // A table that could not be read has no rows to walk: its failure is
-    // reported once, and the list stays empty.
+    // reported once.
     if (read) {
         QList<StoryList::Item> items;
         items.reserve(stories.size());
         for (const Story& story : std::as_const(stories)) { // 108
-            step(110, [&] { items.append({QString::number(story.id), QString()}); });
+            StoryList::Item* made = nullptr;
+            step(110, [&] {
+                items.append({story.key, QString(), QString(), story.id});
+                made = &items.last();
+            });
             // A null story (a file changed by other means) is reported for
             // its row, which keeps an empty story column.
             step(112, [&] {
+                if (!made)
+                    return;
                 if (!story.fldstory)
-                    throw std::runtime_error("Invalid use of Null");
-                items.last().subItem = *story.fldstory;
+                    throw std::runtime_error(Failure::invalidUseOfNull.toStdString());
+                made->subItem = *story.fldstory;
             });
         }
         // 114: the rows are shown together, the first of them selected.
@@ -339,7 +407,8 @@ void Form3::listStories()
     // 116 closes the result set: allStories has already released it.
     step(118, [&] { pointer->set(MousePointer::Default); });
     filling_ = wasFilling;
-    step(120, [&] { ListView1_Click(); });
+    if (reloadEditor)
+        step(120, [&] { ListView1_Click(); });
 }
 
 void Form3::ListView1_Click()
@@ -348,13 +417,21 @@ void Form3::ListView1_Click()
         return;
     const QModelIndexList selected = ListView1->selectionModel()->selectedRows(1);
     if (selected.isEmpty())
-        throw std::runtime_error("Object variable or With block variable not set");
+        throw std::runtime_error(Failure::objectNotSet.toStdString());
     RichTextBox1->setText(selected.first().data(Qt::UserRole).toString());
+}
+
+void Form3::keepTyping()
+{
+    // After a write that failed the user's text stays where it was typed, so
+    // the same button can try again, or Cancel can give up.
+    RichTextBox1->setFocus();
 }
 
 void Form3::PushButton1_Click()
 {
     Steps step(u"Form3", u"PushButton1_Click");
+    const StoryStore::Action action = storeAction();
     if (step.test(100, [&] { return PushButton1->caption() == captionAddNew; })) {
         step(102, [&] { setOuterHeight(editingHeight); });
         step(104, [&] { PushButton1->setCaption(captionSave); });
@@ -372,7 +449,13 @@ void Form3::PushButton1_Click()
             });
             return;
         }
-        step(120, [&] { store_.addStory(RichTextBox1->text()); });
+        bool saved = false;
+        step(120, [&] {
+            store_.addStory(RichTextBox1->text());
+            saved = true;
+        });
+        if (!saved)
+            return keepTyping();
         step(122, [&] { setOuterHeight(browsingHeight); });
         step(124, [&] { PushButton1->setCaption(captionAddNew); });
         step(126, [&] { PushButton2->setCaption(captionDelete); });
@@ -385,7 +468,23 @@ void Form3::PushButton1_Click()
         // Blank text is ignored without a word; the window stays in editing mode.
         if (step.test(142, [&] { return isBlank(RichTextBox1->text()); }))
             return;
-        step(144, [&] { store_.updateStory(selectedKey(), RichTextBox1->text()); });
+        bool updated = false;
+        bool gone = false;
+        step(144, [&] {
+            gone = store_.updateStory(selectedKey(), RichTextBox1->text()) == 0;
+            if (gone)
+                throw std::runtime_error(storyGone.toStdString());
+            updated = true;
+        });
+        if (gone) {
+            // Pressing Update again would write over whichever row is then
+            // selected: the text goes on as a new story, which Save adds.
+            PushButton1->setCaption(captionSave);
+            ListView1->setEnabled(true);
+            listStories(false);
+        }
+        if (!updated)
+            return keepTyping();
         step(146, [&] { setOuterHeight(browsingHeight); });
         step(148, [&] { RichTextBox1->setText(QString()); });
         step(150, [&] { PushButton1->setCaption(captionAddNew); });
@@ -401,6 +500,7 @@ void Form3::PushButton1_Click()
 void Form3::PushButton2_Click()
 {
     Steps step(u"Form3", u"PushButton2_Click");
+    const StoryStore::Action action = storeAction();
     if (step.test(100, [&] { return PushButton2->caption() == captionDelete; })) {
         if (!step.test(102, [&] { return rowCount() > 0; }))
             return;
@@ -414,8 +514,18 @@ void Form3::PushButton2_Click()
         });
         if (answer != QMessageBox::Yes)
             return;
-        step(106, [&] { store_.deleteStory(selectedKey()); });
-        step(108, [&] { listStories(); });
+        // A delete that failed changed nothing, so the list still shows the
+        // file; one whose row was already gone shows that the list is stale.
+        bool reread = false;
+        step(106, [&] {
+            reread = store_.deleteStory(selectedKey()) > 0;
+            if (!reread) {
+                reread = true;
+                throw std::runtime_error(storyGone.toStdString());
+            }
+        });
+        if (reread)
+            step(108, [&] { listStories(); });
         return;
     }
     // Cancel: nothing is written and the list is not read again.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stories/storystore.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -7,7 +9,6 @@ class MousePointer;
 class PushButton;
 class QTreeView;
 class RichTextBox;
-class StoryStore;
 
 namespace Form3Detail {
 class StoryList;
@@ -33,8 +34,10 @@ public:
     ~Form3() override;
 
     void Form_Load();
-    // Refills the list from the store and reloads the editor from its first row.
-    void listStories();
+    // Refills the list from the store and reloads the editor from its first row
+    // (unless told to leave the editor alone). A read that fails leaves the
+    // list as it was.
+    void listStories(bool reloadEditor = true);
     // Loads the selected row's exact story into the editor; with no rows it
     // does nothing. It has no failure report of its own.
     void ListView1_Click();
@@ -67,7 +70,11 @@ protected:
 private:
     void setOuterHeight(int twips);
     int rowCount() const;
+    // The selected row's key; throws when it cannot name that row alone.
     qint64 selectedKey() const;
+    // One user action on the store: one busy timeout, the hourglass meanwhile.
+    StoryStore::Action storeAction();
+    void keepTyping();
 
     StoryStore& store_;
     QString programFolder_;

@@ -40,7 +40,9 @@ ProgramFolder::ProgramFolder(const QStringList& stories)
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(db.db, "insert into story (fldstory) values (?)", -1, &insert, nullptr);
     for (const QString& story : stories) {
-        sqlite3_bind_text16(insert, 1, story.utf16(), int(story.size() * 2), SQLITE_TRANSIENT);
+        // As UTF-8: the engine would take a leading U+FEFF of UTF-16 for a byte-order mark.
+        const QByteArray text = story.toUtf8();
+        sqlite3_bind_text(insert, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
         if (sqlite3_step(insert) != SQLITE_DONE)
             db.fail();
         sqlite3_reset(insert);
@@ -75,8 +77,9 @@ QList<ProgramFolder::Row> ProgramFolder::rows() const
     while (sqlite3_step(select) == SQLITE_ROW) {
         Row row{sqlite3_column_int64(select, 0), std::nullopt};
         if (sqlite3_column_type(select, 1) != SQLITE_NULL) {
-            const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(select, 1));
-            row.story = QString::fromUtf16(text, sqlite3_column_bytes16(select, 1) / 2);
+            // Taken as it is: fromUtf16 would drop a leading U+FEFF as a byte-order mark.
+            const auto* text = static_cast<const QChar*>(sqlite3_column_text16(select, 1));
+            row.story = QString(text, sqlite3_column_bytes16(select, 1) / 2);
         }
         rows.append(row);
     }

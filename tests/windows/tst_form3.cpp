@@ -3,6 +3,7 @@
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "core/failures.h"
 #include "programfolder.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
@@ -16,15 +17,16 @@
 #include <QTreeView>
 #include <QtTest>
 
-#include <sqlite3.h>
-
 #include <memory>
+#include <optional>
 
 namespace {
 
 const QString forgot = QStringLiteral("You forgot to input stories.");
 const QString confirm = QStringLiteral("Are you sure you want to delete the selected item?");
 const QString locked = QStringLiteral("database is locked");
+const QString storyGone = QStringLiteral(
+    "The story no longer exists in the library. It may have been deleted by another program.");
 
 // The window's mode as the user sees it, in one line.
 QString state(Form3& form)
@@ -86,29 +88,6 @@ void hoverOver(QWidget* area, QPoint at = {2, 2})
     QApplication::sendEvent(area, &move);
 }
 
-// Another program's connection holding a lock on the library until it goes.
-class Lock
-{
-public:
-    Lock(const ProgramFolder& folder, const char* begin)
-    {
-        sqlite3_open_v2(folder.libraryPath().toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE,
-                        nullptr);
-        ok_ = sqlite3_exec(db_, begin, nullptr, nullptr, nullptr) == SQLITE_OK;
-    }
-    ~Lock()
-    {
-        sqlite3_exec(db_, "rollback", nullptr, nullptr, nullptr);
-        sqlite3_close(db_);
-    }
-    Q_DISABLE_COPY_MOVE(Lock)
-    bool held() const { return ok_; }
-
-private:
-    sqlite3* db_ = nullptr;
-    bool ok_ = false;
-};
-
 // A program folder and the store opened on it, as start-up leaves them.
 struct Library
 {
@@ -139,8 +118,8 @@ private slots:
     void confirmationThatFailsDeletesNothing();
     void editorFollowsTheSelectedRow();
     void closingByTheFrameWhileAddingSavesNothing();
-    void failedWriteIsReportedAndTheListShowsTheFile_data();
-    void failedWriteIsReportedAndTheListShowsTheFile();
+    void faults_data();
+    void faults();
     void unreadableLibraryIsReportedOnceAtLine106_data();
     void unreadableLibraryIsReportedOnceAtLine106();
     void nullStoryIsReportedOnceAndTheFillGoesOn();
@@ -480,47 +459,117 @@ void TestForm3::closingByTheFrameWhileAddingSavesNothing()
     QVERIFY(boxes.requests.isEmpty());
 }
 
-void TestForm3::failedWriteIsReportedAndTheListShowsTheFile_data()
+void TestForm3::faults_data()
 {
     QTest::addColumn<QStringList>("actions");
-    QTest::addColumn<QString>("procedure");
-    QTest::addColumn<int>("line");
-    QTest::newRow("Save") << QStringList{"add", "type:New.", "save"} << "PushButton1_Click" << 120;
-    QTest::newRow("Update") << QStringList{"edit", "type:!", "update"} << "PushButton1_Click"
-                            << 144;
-    QTest::newRow("Delete") << QStringList{"delete"} << "PushButton2_Click" << 106;
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("editor");
+    QTest::addColumn<QStringList>("stories"); // on file at the end
+    QTest::addColumn<QStringList>("reports"); // "line: description"
+    const QStringList two{"First.", "Second."};
+    const QString save120 = "120: " + locked;
+    QTest::newRow("Save under a lock keeps adding and the text; Save again stores it once")
+        << QStringList{"add", "type:New.", "lock", "save", "release", "save"} << "browsing"
+        << "First." << (two + QStringList{"New."}) << QStringList{save120};
+    QTest::newRow("Update under a lock keeps editing and the text; Update again stores it")
+        << QStringList{"row:1", "edit", "set:Second.!", "lock", "update", "release", "update"}
+        << "browsing"
+        << "First." << QStringList{"First.", "Second.!"} << QStringList{"144: " + locked};
+    QTest::newRow("Delete under an exclusive lock waits once and keeps the list")
+        << QStringList{"exclusive", "answer:Yes", "delete"} << "browsing"
+        << "First." << two << QStringList{"106: " + locked};
+    QTest::newRow("a refill under an exclusive lock keeps the list")
+        << QStringList{"exclusive", "refill"} << "browsing"
+        << "First." << two << QStringList{"listStories 106: " + locked};
+    QTest::newRow("Update of a story deleted meanwhile keeps the text, which Save adds")
+        << QStringList{"row:1",  "edit", "set:Mine.", "plant:delete from story where id=2",
+                       "update", "save"}
+        << "browsing"
+        << "First." << QStringList{"First.", "Mine."} << QStringList{"144: " + storyGone};
+    QTest::newRow("Delete of a story deleted meanwhile re-reads the list")
+        << QStringList{"row:1", "plant:delete from story where id=2", "answer:Yes", "delete"}
+        << "browsing"
+        << "First." << QStringList{"First."} << QStringList{"106: " + storyGone};
+    QTest::newRow("a key that is not a whole number changes nothing")
+        << QStringList{"plant:drop table story; create table story (id, fldstory); insert into "
+                       "story values (1.5, 'First.'), (2, 'Second.')",
+                       "reopen", "edit", "set:First.!", "update"}
+        << "editing"
+        << "First.!" << two
+        << QStringList{"144: The key of this story (1.5) is not a whole number, so the library "
+                       "cannot be told which row to change. Nothing was changed."};
+    QTest::newRow("a key shown twice is deleted by neither row")
+        << QStringList{"plant:drop table story; create table story (id, fldstory); insert into "
+                       "story values (3, 'First.'), (3, 'Second.')",
+                       "reopen", "answer:Yes", "delete"}
+        << "browsing"
+        << "First." << two
+        << QStringList{"106: The key of this story (3) belongs to more than one story in the "
+                       "library, so this story cannot be changed alone. Nothing was changed."};
 }
 
-void TestForm3::failedWriteIsReportedAndTheListShowsTheFile()
+void TestForm3::faults()
 {
     QFETCH(QStringList, actions);
-    QFETCH(QString, procedure);
-    QFETCH(int, line);
     Library lib({"First.", "Second."});
     BoxRecorder boxes;
-    boxes.answers.enqueue(QMessageBox::Yes);
-    Form3 form(lib.store, lib.folder.path());
-    form.show();
-    lib.folder.exec("delete from story where id=2"); // changed by other means meanwhile
-    // Another program holds the write lock; reading still works.
-    Lock lock(lib.folder, "begin immediate");
-    QVERIFY(lock.held());
+    auto form = std::make_unique<Form3>(lib.store, lib.folder.path());
+    std::optional<ProgramFolder::Lock> lock;
     for (const QString& action : actions) {
+        const QString arg = action.section(':', 1);
+        const auto button = [&](const char* name) {
+            QTest::mouseClick(form->findChild<PushButton*>(name), Qt::LeftButton);
+        };
+        auto* editor = form->findChild<RichTextBox*>("RichTextBox1");
         if (action == "add" || action == "save" || action == "update")
-            QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-        else if (action == "edit")
-            QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+            button("PushButton1");
         else if (action == "delete")
-            QTest::mouseClick(form.PushButton2, Qt::LeftButton);
-        else
-            QTest::keyClicks(form.RichTextBox1, action.section(':', 1));
+            button("PushButton2");
+        else if (action == "edit")
+            button("PushButton3");
+        else if (action == "lock" || action == "exclusive")
+            lock.emplace(lib.folder.lock(action == "exclusive"));
+        else if (action == "release")
+            lock.reset();
+        else if (action == "refill")
+            form->listStories();
+        else if (action == "reopen")
+            form = std::make_unique<Form3>(lib.store, lib.folder.path());
+        else if (action.startsWith("plant:"))
+            lib.folder.exec(arg);
+        else if (action.startsWith("answer:"))
+            boxes.answers.enqueue(QMessageBox::Yes);
+        else if (action.startsWith("row:"))
+            clickRow(*form, arg.toInt());
+        else if (action.startsWith("type:"))
+            QTest::keyClicks(editor, arg);
+        else if (action.startsWith("set:"))
+            editor->setText(arg);
     }
-    QCOMPARE(boxes.reports(), QStringList{ErrorReport::message(
-                                  locked, ErrorReport::location(u"Form3", procedure), line)});
-    QCOMPARE(state(form), expectedState("browsing"));
-    QCOMPARE(lib.folder.stories(), QStringList{"First."});
-    QCOMPARE(listed(form), onFile(lib.folder));
-    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("First."));
+    lock.reset();
+    QFETCH(QString, mode);
+    QCOMPARE(state(*form), expectedState(mode));
+    auto* editor = form->findChild<RichTextBox*>("RichTextBox1");
+    QTEST(editor->text(), "editor");
+    if (mode != "browsing")
+        QCOMPARE(form->focusWidget(), editor);
+    QStringList reports;
+    for (const QString& text : boxes.reports()) {
+        const QString line = text.section("at line ", 1).section('\r', 0, 0);
+        const QString where = text.contains("listStories") ? "listStories " : "";
+        reports << where + line + ": " + text.section("\r\n", 0, 0);
+    }
+    QTEST(reports, "reports");
+    // Read as any other program would: the story table's own rows.
+    QStringList stories;
+    for (const Story& story : lib.store.allStories())
+        stories << story.fldstory.value_or(QString());
+    QTEST(stories, "stories");
+    QStringList shown;
+    const QAbstractItemModel* model = form->findChild<QTreeView*>("ListView1")->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        shown << model->index(row, 1).data(Qt::UserRole).toString();
+    QCOMPARE(shown, stories);
 }
 
 void TestForm3::unreadableLibraryIsReportedOnceAtLine106_data()
@@ -534,11 +583,11 @@ void TestForm3::unreadableLibraryIsReportedOnceAtLine106()
 {
     QFETCH(bool, closed);
     Library lib({"Unseen."});
-    std::unique_ptr<Lock> lock;
+    std::optional<ProgramFolder::Lock> lock;
     if (closed)
         lib.store.close();
     else
-        lock = std::make_unique<Lock>(lib.folder, "begin exclusive");
+        lock.emplace(lib.folder.lock(true));
     QString description = locked;
     try {
         lib.store.allStories();
@@ -563,7 +612,7 @@ void TestForm3::nullStoryIsReportedOnceAndTheFillGoesOn()
     Form3 form(lib.store, lib.folder.path());
     QCOMPARE(boxes.reports(),
              QStringList{ErrorReport::message(
-                 "Invalid use of Null", ErrorReport::location(u"Form3", u"listStories"), 112)});
+                 Failure::invalidUseOfNull, ErrorReport::location(u"Form3", u"listStories"), 112)});
     QCOMPARE(listed(form), (QStringList{"1: One.", "2: ", "3: Three."}));
     QCOMPARE(form.RichTextBox1->text(), QStringLiteral("One."));
 }
@@ -610,7 +659,7 @@ void TestForm3::cursorFile()
     lib.folder.writeFile("HAND-M.CUR", "not a picture");
     Form3 form(lib.store, lib.folder.path());
     QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message("Invalid picture",
+             QStringList{ErrorReport::message(Failure::invalidPicture,
                                               ErrorReport::location(u"Form3", u"Form_Load"), 108)});
     QVERIFY(!form.pointer->hasCustomCursor());
     QCOMPARE(listed(form), QStringList{"1: One."}); // and the load went on
