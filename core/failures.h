@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <stdexcept>
+
 // The descriptions a failure gives for itself when it is not the database
 // engine's: the standard wording of the arithmetic, conversion and object
 // failures the user may see in a failure report. Code and tests name them
@@ -18,5 +20,11 @@ inline const QString unsupportedMember =
 inline const QString argumentNotOptional = QStringLiteral("Argument not optional");
 inline const QString objectNotSet =
     QStringLiteral("Object variable or With block variable not set");
+
+// Fails with the description, which a step's report then shows as it is.
+[[noreturn]] inline void raise(const QString& description)
+{
+    throw std::runtime_error(description.toStdString());
+}
 
 } // namespace Failure

@@ -1,9 +1,8 @@
 #include "testrun/resultsbinding.h"
 
 #include "controls/richtextbox.h"
+#include "core/failures.h"
 #include "windows/form2.h"
-
-#include <stdexcept>
 
 namespace {
 
@@ -46,5 +45,5 @@ void writeResults(Form2& form, const TypingResult& result)
     if (result.reaches(ResultStep::Wpm))
         form.setStatistic(Line::Wpm, result.wpmText);
     if (result.failed())
-        throw std::runtime_error(result.failure.toStdString());
+        Failure::raise(result.failure);
 }

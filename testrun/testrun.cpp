@@ -5,6 +5,7 @@
 
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "core/failures.h"
 #include "report/errorreport.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
@@ -47,12 +48,11 @@ void Form1::PushButton4_Click()
         constexpr qsizetype longest = 16 << 20;
         const QString story = pick.story();
         if (story.size() > longest)
-            throw std::runtime_error(
+            Failure::raise(
                 QStringLiteral("This story has %1 characters, more than the %2 the story box can "
                                "show. It stays in the library unchanged.")
                     .arg(story.size())
-                    .arg(longest)
-                    .toStdString());
+                    .arg(longest));
         RichTextBox1->setText(story);
     });
     // The typing box is cleared before the run is armed, so the change that

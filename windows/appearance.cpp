@@ -23,7 +23,6 @@
 #include <QWidget>
 
 #include <cmath>
-#include <stdexcept>
 
 namespace Appearance {
 
@@ -118,12 +117,12 @@ QCursor loadCursor(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(Failure::invalidPicture.toStdString());
+        Failure::raise(Failure::invalidPicture);
     const QByteArray head = file.peek(14);
     QImageReader reader(&file, "ico");
     const QImage image = reader.read();
     if (image.isNull())
-        throw std::runtime_error(Failure::invalidPicture.toStdString());
+        Failure::raise(Failure::invalidPicture);
     // A cursor file (type 2) keeps its hotspot where an icon keeps its planes
     // and bit count; an icon used as a cursor points with its top-left corner.
     int x = 0, y = 0;

@@ -1,11 +1,11 @@
 #include "windows/form3.h"
 
-#include "report/apptitle.h"
-#include "report/errorreport.h"
-#include "report/messagebox.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "core/failures.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
 #include "windows/twips.h"
@@ -17,7 +17,6 @@
 #include <QTreeView>
 
 #include <algorithm>
-#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -298,22 +297,20 @@ qint64 Form3::selectedKey() const
 {
     const QModelIndexList selected = ListView1->selectionModel()->selectedRows(0);
     if (selected.isEmpty())
-        throw std::runtime_error(Failure::objectNotSet.toStdString());
+        Failure::raise(Failure::objectNotSet);
     // A key the statement cannot name exactly, or one that names other rows
     // too, would change a row the user did not choose.
     const StoryList::Item& item = list_->item(selected.first().row());
     if (!item.id)
-        throw std::runtime_error(
+        Failure::raise(
             QStringLiteral("The key of this story (%1) is not a whole number, so the library "
                            "cannot be told which row to change. Nothing was changed.")
-                .arg(item.text)
-                .toStdString());
+                .arg(item.text));
     if (item.sharedKey)
-        throw std::runtime_error(
+        Failure::raise(
             QStringLiteral("The key of this story (%1) belongs to more than one story in the "
                            "library, so this story cannot be changed alone. Nothing was changed.")
-                .arg(item.text)
-                .toStdString());
+                .arg(item.text));
     return *item.id;
 }
 
@@ -391,7 +388,7 @@ void Form3::listStories(bool reloadEditor)
                 if (!made)
                     return;
                 if (!story.fldstory)
-                    throw std::runtime_error(Failure::invalidUseOfNull.toStdString());
+                    Failure::raise(Failure::invalidUseOfNull);
                 made->subItem = *story.fldstory;
             });
         }
@@ -417,7 +414,7 @@ void Form3::ListView1_Click()
         return;
     const QModelIndexList selected = ListView1->selectionModel()->selectedRows(1);
     if (selected.isEmpty())
-        throw std::runtime_error(Failure::objectNotSet.toStdString());
+        Failure::raise(Failure::objectNotSet);
     RichTextBox1->setText(selected.first().data(Qt::UserRole).toString());
 }
 
@@ -473,7 +470,7 @@ void Form3::PushButton1_Click()
         step(144, [&] {
             gone = store_.updateStory(selectedKey(), RichTextBox1->text()) == 0;
             if (gone)
-                throw std::runtime_error(storyGone.toStdString());
+                Failure::raise(storyGone);
             updated = true;
         });
         if (gone) {
@@ -521,7 +518,7 @@ void Form3::PushButton2_Click()
             reread = store_.deleteStory(selectedKey()) > 0;
             if (!reread) {
                 reread = true;
-                throw std::runtime_error(storyGone.toStdString());
+                Failure::raise(storyGone);
             }
         });
         if (reread)

@@ -5,14 +5,7 @@
 #include <QFile>
 #include <QWidget>
 
-#include <stdexcept>
-
 namespace {
-
-[[noreturn]] void fail(const QString& description)
-{
-    throw std::runtime_error(description.toStdString());
-}
 
 // Qt reports a style sheet it cannot parse only as a warning while polishing
 // a widget; the probe catches that warning.
@@ -47,16 +40,16 @@ QVariant SkinFramework::call(Member member, const QVariantList& arguments)
     switch (member) {
     case LoadSkin:
         if (arguments.isEmpty())
-            fail(Failure::argumentNotOptional);
+            Failure::raise(Failure::argumentNotOptional);
         load(arguments.at(0).toString());
         return {};
     case ApplyWindow:
         if (arguments.isEmpty())
-            fail(Failure::argumentNotOptional);
+            Failure::raise(Failure::argumentNotOptional);
         applyTo(arguments.at(0).value<quintptr>());
         return {};
     default:
-        fail(Failure::unsupportedMember);
+        Failure::raise(Failure::unsupportedMember);
     }
 }
 
@@ -70,7 +63,7 @@ QVariant SkinFramework::get(Member member) const
     case Member10:
         return member10_;
     default:
-        fail(Failure::unsupportedMember);
+        Failure::raise(Failure::unsupportedMember);
     }
 }
 
@@ -87,7 +80,7 @@ void SkinFramework::put(Member member, const QVariant& value)
         member10_ = value.toBool();
         break;
     default:
-        fail(Failure::unsupportedMember);
+        Failure::raise(Failure::unsupportedMember);
     }
 }
 
@@ -95,10 +88,10 @@ void SkinFramework::load(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Cannot read the skin %1: %2").arg(path, file.errorString()));
+        Failure::raise(QStringLiteral("Cannot read the skin %1: %2").arg(path, file.errorString()));
     const QString sheet = QString::fromUtf8(file.readAll());
     if (!parses(sheet))
-        fail(QStringLiteral("The skin %1 is not a valid style sheet").arg(path));
+        Failure::raise(QStringLiteral("The skin %1 is not a valid style sheet").arg(path));
     styleSheet_ = sheet;
     loaded_ = true;
 }
@@ -107,9 +100,9 @@ void SkinFramework::applyTo(quintptr handle) const
 {
     QWidget* window = QWidget::find(WId(handle));
     if (!window)
-        fail(QStringLiteral("Invalid window handle"));
+        Failure::raise(QStringLiteral("Invalid window handle"));
     if (!loaded_)
-        fail(QStringLiteral("No skin is loaded"));
+        Failure::raise(QStringLiteral("No skin is loaded"));
     if (colours_)
         window->setStyleSheet(styleSheet_);
 }
