@@ -345,10 +345,7 @@ void Form3::Form_Load()
     const StoryStore::Action action = storeAction();
     step(100, [&] { Appearance::applySystemColours(this); });
     step(102, [&] { setWindowIcon(Appearance::programIcon()); });
-    const QString cursorFile =
-        Appearance::programFile(programFolder_, QStringLiteral("HAND-M.CUR"));
-    if (step.test(106, [&] { return Appearance::fileExists(cursorFile); }))
-        step(108, [&] { pointer->setCustomCursor(Appearance::loadCursor(cursorFile)); });
+    Appearance::loadHandCursor(step, 106, 108, programFolder_, *pointer);
     step(110, [&] { list_->addColumn(QStringLiteral("ID")); });
     step(112, [&] { list_->addColumn(QStringLiteral("Story")); });
     step(114, [&] { ListView1->setColumnWidth(0, 0); });
