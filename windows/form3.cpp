@@ -125,8 +125,6 @@ public:
         endInsertColumns();
     }
 
-    void clear() { setItems({}); }
-
     // The whole fill arrives at once: one reset instead of a row insert per
     // story. Keys that appear more than once are marked here, where every row
     // is at hand.
@@ -242,27 +240,21 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     for (PushButton* b : {PushButton1, PushButton2, PushButton3, PushButton4})
         pointer->hover(b, MousePointer::Custom);
 
-    // No failure may unwind through Qt's signal dispatch. The button handlers
-    // report their own failures step by step; whatever still escapes them (a
-    // report that could not be shown), and any failure of the list's click,
-    // which has no report of its own, ends here.
-    const auto shielded = [this](void (Form3::*handler)()) {
-        return [this, handler] {
-            try {
-                (this->*handler)();
-            } catch (...) {
-            }
-        };
-    };
-    connect(PushButton1, &QPushButton::clicked, this, shielded(&Form3::PushButton1_Click));
-    connect(PushButton2, &QPushButton::clicked, this, shielded(&Form3::PushButton2_Click));
-    connect(PushButton3, &QPushButton::clicked, this, shielded(&Form3::PushButton3_Click));
-    connect(PushButton4, &QPushButton::clicked, this, shielded(&Form3::PushButton4_Click));
+    connect(PushButton1, &QPushButton::clicked, this, &Form3::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form3::PushButton4_Click);
     // The editor follows the selected row however the user moves it (a click,
     // keys, a drag across rows), so Edit and Update always concern one row.
-    const auto reload = [this, click = shielded(&Form3::ListView1_Click)] {
-        if (!filling_ && ListView1->selectionModel()->hasSelection())
-            click();
+    // The list's click has no report of its own, and no failure may unwind
+    // through Qt's signal dispatch: one of it ends here.
+    const auto reload = [this]() noexcept {
+        if (filling_ || !ListView1->selectionModel()->hasSelection())
+            return;
+        try {
+            ListView1_Click();
+        } catch (...) {
+        }
     };
     connect(ListView1, &QAbstractItemView::clicked, this, reload);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, reload);
@@ -512,11 +504,10 @@ void Form3::PushButton2_Click()
         // file; one whose row was already gone shows that the list is stale.
         bool reread = false;
         step(106, [&] {
-            reread = store_.deleteStory(selectedKey()) > 0;
-            if (!reread) {
-                reread = true;
+            const bool deleted = store_.deleteStory(selectedKey()) > 0;
+            reread = true;
+            if (!deleted)
                 Failure::raise(storyGone);
-            }
         });
         if (reread)
             step(108, [&] { listStories(); });
