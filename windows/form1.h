@@ -79,10 +79,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The stories window's test still presses Change Story by member; it finds
-    // the button by name once that file is next changed.
-    friend class TestForm3;
-
     void stepFontSize(double points);
     void applySkin();
 

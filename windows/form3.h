@@ -47,17 +47,6 @@ public:
     void PushButton3_Click(); // Edit
     void PushButton4_Click(); // Close
 
-    // Controls, by their design names. ListView1's model has the columns
-    // "ID" (the key in decimal) and "Story" (the story on one line, its exact
-    // text under Qt::UserRole).
-    RichTextBox* RichTextBox1; // the story editor
-    QTreeView* ListView1;
-    PushButton* PushButton1;
-    PushButton* PushButton2;
-    PushButton* PushButton3;
-    PushButton* PushButton4;
-    MousePointer* pointer;
-
     // The window's outer heights in twips; the client area is the outer
     // height less the 570 twips of title bar and border.
     static constexpr int browsingHeight = 3795;
@@ -68,6 +57,17 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Controls, by their design names; tests find them by these object names.
+    // ListView1's model has the columns "ID" (the key in decimal) and "Story"
+    // (the story on one line, its exact text under Qt::UserRole).
+    RichTextBox* RichTextBox1; // the story editor
+    QTreeView* ListView1;
+    PushButton* PushButton1;
+    PushButton* PushButton2;
+    PushButton* PushButton3;
+    PushButton* PushButton4;
+    MousePointer* pointer;
+
     void setOuterHeight(int twips);
     int rowCount() const;
     // The selected row's key; throws when it cannot name that row alone.

@@ -1,11 +1,12 @@
-#include "report/apptitle.h"
-#include "report/errorreport.h"
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "core/failures.h"
 #include "programfolder.h"
+#include "report/apptitle.h"
+#include "report/errorreport.h"
 #include "stories/storystore.h"
+#include "testwindows.h"
 #include "windows/appearance.h"
 #include "windows/form1.h"
 #include "windows/form3.h"
@@ -13,14 +14,28 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QImage>
-#include <QTimer>
 #include <QTreeView>
 #include <QtTest>
 
 #include <memory>
 #include <optional>
 
+using TestWindows::control;
+
 namespace {
+
+// The stories window's controls, found by their object names.
+struct Controls
+{
+    const Form3& form_;
+    RichTextBox* RichTextBox1 = control<RichTextBox>(form_, "RichTextBox1");
+    QTreeView* ListView1 = control<QTreeView>(form_, "ListView1");
+    PushButton* PushButton1 = control<PushButton>(form_, "PushButton1");
+    PushButton* PushButton2 = control<PushButton>(form_, "PushButton2");
+    PushButton* PushButton3 = control<PushButton>(form_, "PushButton3");
+    PushButton* PushButton4 = control<PushButton>(form_, "PushButton4");
+    MousePointer* pointer = control<MousePointer>(form_);
+};
 
 const QString forgot = QStringLiteral("You forgot to input stories.");
 const QString confirm = QStringLiteral("Are you sure you want to delete the selected item?");
@@ -31,11 +46,12 @@ const QString storyGone = QStringLiteral(
 // The window's mode as the user sees it, in one line.
 QString state(Form3& form)
 {
-    return QStringList{form.PushButton1->caption(),
-                       form.PushButton2->caption(),
-                       form.PushButton3->isHidden() ? "Edit hidden" : "Edit shown",
-                       form.PushButton4->isHidden() ? "Close hidden" : "Close shown",
-                       form.ListView1->isEnabled() ? "list enabled" : "list disabled",
+    const Controls ui{form};
+    return QStringList{ui.PushButton1->caption(),
+                       ui.PushButton2->caption(),
+                       ui.PushButton3->isHidden() ? "Edit hidden" : "Edit shown",
+                       ui.PushButton4->isHidden() ? "Close hidden" : "Close shown",
+                       ui.ListView1->isEnabled() ? "list enabled" : "list disabled",
                        QString::number(form.height())}
         .join(QLatin1String(" | "));
 }
@@ -52,7 +68,7 @@ QString expectedState(const QString& name)
 // The list's rows as "key: exact story", to hold against the file.
 QStringList listed(Form3& form)
 {
-    const QAbstractItemModel* model = form.ListView1->model();
+    const QAbstractItemModel* model = Controls{form}.ListView1->model();
     QStringList rows;
     for (int row = 0; row < model->rowCount(); ++row)
         rows << model->index(row, 0).data().toString() + ": " +
@@ -70,14 +86,15 @@ QStringList onFile(const ProgramFolder& folder)
 
 int selectedRow(Form3& form)
 {
-    const QModelIndexList rows = form.ListView1->selectionModel()->selectedRows();
+    const QModelIndexList rows = Controls{form}.ListView1->selectionModel()->selectedRows();
     return rows.size() == 1 ? rows.first().row() : -1;
 }
 
-void clickRow(Form3& form, int row)
+void clickRow(Form3& form, int row, Qt::KeyboardModifiers keys = {})
 {
-    const QRect cell = form.ListView1->visualRect(form.ListView1->model()->index(row, 1));
-    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+    QTreeView* list = Controls{form}.ListView1;
+    const QRect cell = list->visualRect(list->model()->index(row, 1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, cell.center());
 }
 
 // The pointer moving over a control, as the platform reports it.
@@ -135,12 +152,7 @@ void TestForm3::initTestCase()
 
 void TestForm3::cleanup()
 {
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty() ||
-                std::none_of(QApplication::topLevelWidgets().cbegin(),
-                             QApplication::topLevelWidgets().cend(),
-                             [](QWidget* w) { return w->isVisible(); }));
-    for (QWidget* w : QApplication::topLevelWidgets())
-        QVERIFY2(!qobject_cast<Form3*>(w), "a stories window was left behind");
+    TestWindows::verifyNoWindowLeft();
 }
 
 void TestForm3::opensBrowsingWithItsLayout()
@@ -148,6 +160,7 @@ void TestForm3::opensBrowsingWithItsLayout()
     Library library({"First story.", "Second story."});
     BoxRecorder boxes;
     Form3 form(library.store, library.folder.path());
+    const Controls ui{form};
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QVERIFY(boxes.requests.isEmpty());
@@ -160,52 +173,51 @@ void TestForm3::opensBrowsingWithItsLayout()
     QVERIFY(!(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QCOMPARE(form.font().family(), QStringLiteral("Arial"));
     QVERIFY(form.font().bold() && form.font().pointSizeF() == 9.0);
-    QCOMPARE(form.PushButton4->font().pointSizeF(), 11.25);
+    QCOMPARE(ui.PushButton4->font().pointSizeF(), 11.25);
     QCOMPARE(form.windowIcon().pixmap(32).toImage(),
              QIcon(":/icons/quillrace.png").pixmap(32).toImage());
 
-    QCOMPARE(form.RichTextBox1->geometry(), QRect(6, 222, 574, 166));
-    QCOMPARE(form.ListView1->geometry(), QRect(8, 8, 568, 166));
-    QCOMPARE(form.PushButton1->geometry(), QRect(8, 181, 136, 27));
-    QCOMPARE(form.PushButton4->geometry(), QRect(440, 181, 136, 27));
-    QCOMPARE(form.ListView1->toolTip(),
+    QCOMPARE(ui.RichTextBox1->geometry(), QRect(6, 222, 574, 166));
+    QCOMPARE(ui.ListView1->geometry(), QRect(8, 8, 568, 166));
+    QCOMPARE(ui.PushButton1->geometry(), QRect(8, 181, 136, 27));
+    QCOMPARE(ui.PushButton4->geometry(), QRect(440, 181, 136, 27));
+    QCOMPARE(ui.ListView1->toolTip(),
              QStringLiteral("Move | line to right and out of window to reveal full names."));
-    const QAbstractItemModel* model = form.ListView1->model();
+    const QAbstractItemModel* model = ui.ListView1->model();
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ID"));
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Story"));
-    QCOMPARE(form.ListView1->columnWidth(0), 0);
-    QCOMPARE(form.ListView1->columnWidth(1), 533);
-    QCOMPARE(form.RichTextBox1->accessibleName(), QStringLiteral("Story"));
-    QCOMPARE(form.ListView1->accessibleName(), QStringLiteral("Stories"));
-    QCOMPARE(form.PushButton3->accessibleName(), QStringLiteral("Edit"));
+    QCOMPARE(ui.ListView1->columnWidth(0), 0);
+    QCOMPARE(ui.ListView1->columnWidth(1), 533);
+    QCOMPARE(ui.RichTextBox1->accessibleName(), QStringLiteral("Story"));
+    QCOMPARE(ui.ListView1->accessibleName(), QStringLiteral("Stories"));
+    QCOMPARE(ui.PushButton3->accessibleName(), QStringLiteral("Edit"));
 
     // Filled in query order, the first row selected and in the editor.
     QCOMPARE(listed(form), onFile(library.folder));
     QCOMPARE(selectedRow(form), 0);
-    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("First story."));
+    QCOMPARE(ui.RichTextBox1->text(), QStringLiteral("First story."));
 
     // The editor is out of sight, so Tab never reaches it.
-    QCOMPARE(form.RichTextBox1->focusPolicy(), Qt::NoFocus);
-    QList<QWidget*> tabs{form.ListView1};
-    for (QWidget* w = form.ListView1->nextInFocusChain(); w != form.ListView1;
-         w = w->nextInFocusChain()) {
+    QCOMPARE(ui.RichTextBox1->focusPolicy(), Qt::NoFocus);
+    QList<QWidget*> tabs{ui.ListView1};
+    for (QWidget* w = ui.ListView1->nextInFocusChain(); w != ui.ListView1;
+         w = w->nextInFocusChain())
         if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&form) && w->isEnabled())
             tabs << w;
-    }
-    QCOMPARE(tabs, (QList<QWidget*>{form.ListView1, form.PushButton1, form.PushButton2,
-                                    form.PushButton3, form.PushButton4}));
+    QCOMPARE(tabs, (QList<QWidget*>{ui.ListView1, ui.PushButton1, ui.PushButton2, ui.PushButton3,
+                                    ui.PushButton4}));
 
     // The window grows at its bottom: the top edge stays.
     const int top = form.frameGeometry().top();
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
     QCOMPARE(form.height(), 392);
     QCOMPARE(form.frameGeometry().top(), top);
-    QCOMPARE(form.RichTextBox1->focusPolicy(), Qt::StrongFocus);
-    QCOMPARE(form.focusWidget(), form.RichTextBox1);
-    QTest::mouseClick(form.PushButton2, Qt::LeftButton);
-    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
-    QCOMPARE(form.focusWidget(), form.RichTextBox1);
-    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("First story."));
+    QCOMPARE(ui.RichTextBox1->focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(form.focusWidget(), ui.RichTextBox1);
+    QTest::mouseClick(ui.PushButton2, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton3, Qt::LeftButton);
+    QCOMPARE(form.focusWidget(), ui.RichTextBox1);
+    QCOMPARE(ui.RichTextBox1->text(), QStringLiteral("First story."));
 }
 
 void TestForm3::modes_data()
@@ -285,22 +297,23 @@ void TestForm3::modes()
     Library lib(library);
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
+    const Controls ui{form};
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
     const QHash<QString, PushButton*> buttons{
-        {"add", form.PushButton1},    {"save", form.PushButton1},   {"update", form.PushButton1},
-        {"delete", form.PushButton2}, {"cancel", form.PushButton2}, {"edit", form.PushButton3}};
+        {"add", ui.PushButton1},    {"save", ui.PushButton1},   {"update", ui.PushButton1},
+        {"delete", ui.PushButton2}, {"cancel", ui.PushButton2}, {"edit", ui.PushButton3}};
     for (const QString& action : actions) {
         const QString arg = action.section(':', 1);
         if (buttons.contains(action))
             QTest::mouseClick(buttons.value(action), Qt::LeftButton);
         else if (action.startsWith("type:"))
-            QTest::keyClicks(form.RichTextBox1, arg);
+            QTest::keyClicks(ui.RichTextBox1, arg);
         else if (action.startsWith("key:"))
-            QTest::keyClick(form.RichTextBox1, Qt::Key_Return);
+            QTest::keyClick(ui.RichTextBox1, Qt::Key_Return);
         else if (action.startsWith("set:"))
-            form.RichTextBox1->setText(arg);
+            ui.RichTextBox1->setText(arg);
         else if (action.startsWith("row:"))
             clickRow(form, arg.toInt());
         else if (action.startsWith("answer:"))
@@ -310,7 +323,7 @@ void TestForm3::modes()
     QFETCH(QString, mode);
     QCOMPARE(state(form), expectedState(mode));
     QTEST(lib.folder.stories(), "stories");
-    QTEST(form.RichTextBox1->text(), "editor");
+    QTEST(ui.RichTextBox1->text(), "editor");
     QStringList texts;
     for (const auto& request : boxes.requests)
         texts << request.text;
@@ -340,18 +353,19 @@ void TestForm3::storiesRoundTripExactly()
     Library lib({"Older."});
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-    form.RichTextBox1->setText(story);
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    const Controls ui{form};
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
+    ui.RichTextBox1->setText(story);
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
     QCOMPARE(lib.folder.stories(), (QStringList{"Older.", story}));
-    QTEST(form.ListView1->model()->index(1, 1).data().toString(), "shown");
+    QTEST(ui.ListView1->model()->index(1, 1).data().toString(), "shown");
     clickRow(form, 1);
-    QCOMPARE(form.RichTextBox1->text(), story);
+    QCOMPARE(ui.RichTextBox1->text(), story);
 
     // Edited and written back, it stays exact.
-    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
-    form.RichTextBox1->setText(story + story);
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton3, Qt::LeftButton);
+    ui.RichTextBox1->setText(story + story);
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
     QCOMPARE(lib.folder.stories(), (QStringList{"Older.", story + story}));
     QCOMPARE(listed(form), onFile(lib.folder));
     QVERIFY(boxes.requests.isEmpty());
@@ -362,11 +376,12 @@ void TestForm3::boxesAskAsTheyShould()
     Library lib({"Kept."});
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    const Controls ui{form};
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
     boxes.answers.enqueue(QMessageBox::No);
-    QTest::mouseClick(form.PushButton2, Qt::LeftButton); // Cancel
-    QTest::mouseClick(form.PushButton2, Qt::LeftButton); // Delete
+    QTest::mouseClick(ui.PushButton2, Qt::LeftButton); // Cancel
+    QTest::mouseClick(ui.PushButton2, Qt::LeftButton); // Delete
     QCOMPARE(boxes.requests.size(), 2);
     const MessageBox::Request& blank = boxes.requests[0];
     QCOMPARE(blank.text, forgot);
@@ -394,7 +409,7 @@ void TestForm3::confirmationThatFailsDeletesNothing()
     });
     {
         Form3 form(lib.store, lib.folder.path());
-        QTest::mouseClick(form.PushButton2, Qt::LeftButton);
+        QTest::mouseClick(Controls{form}.PushButton2, Qt::LeftButton);
     }
     MessageBox::setHandler({});
     QCOMPARE(reports,
@@ -408,33 +423,32 @@ void TestForm3::editorFollowsTheSelectedRow()
     Library lib({"One.", "Two.", "Three."});
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
+    const Controls ui{form};
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
 
     // Keys move the selection and the editor with it, so Update writes the
     // row whose story the editor showed.
-    form.ListView1->setFocus();
-    QTest::keyClick(form.ListView1, Qt::Key_Down);
-    QTest::keyClick(form.ListView1, Qt::Key_Down);
+    ui.ListView1->setFocus();
+    QTest::keyClick(ui.ListView1, Qt::Key_Down);
+    QTest::keyClick(ui.ListView1, Qt::Key_Down);
     QCOMPARE(selectedRow(form), 2);
-    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("Three."));
-    QTest::mouseClick(form.PushButton3, Qt::LeftButton);
-    QTest::keyClick(form.RichTextBox1, Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClicks(form.RichTextBox1, "!");
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
+    QCOMPARE(ui.RichTextBox1->text(), QStringLiteral("Three."));
+    QTest::mouseClick(ui.PushButton3, Qt::LeftButton);
+    QTest::keyClick(ui.RichTextBox1, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(ui.RichTextBox1, "!");
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
     QCOMPARE(lib.folder.stories(), (QStringList{"One.", "Two.", "Three.!"}));
 
     // A control-click on the selected row leaves it selected.
-    const QRect cell = form.ListView1->visualRect(form.ListView1->model()->index(0, 1));
-    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      cell.center());
+    clickRow(form, 0, Qt::ControlModifier);
     QCOMPARE(selectedRow(form), 0);
 
     // After Save the hidden editor takes no keys; Escape does not close.
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-    QTest::keyClicks(form.RichTextBox1, "Four.");
-    QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-    QVERIFY(form.focusWidget() != form.RichTextBox1);
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
+    QTest::keyClicks(ui.RichTextBox1, "Four.");
+    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
+    QVERIFY(form.focusWidget() != ui.RichTextBox1);
     QTest::keyClick(&form, Qt::Key_Escape);
     QVERIFY(form.isVisible());
     QVERIFY(boxes.requests.isEmpty());
@@ -447,14 +461,14 @@ void TestForm3::closingByTheFrameWhileAddingSavesNothing()
     {
         Form3 form(lib.store, lib.folder.path());
         form.show();
-        QTest::mouseClick(form.PushButton1, Qt::LeftButton);
-        QTest::keyClicks(form.RichTextBox1, "Never saved.");
+        QTest::mouseClick(Controls{form}.PushButton1, Qt::LeftButton);
+        QTest::keyClicks(Controls{form}.RichTextBox1, "Never saved.");
         QVERIFY(form.close());
         QVERIFY(!form.isVisible());
     }
     Form3 again(lib.store, lib.folder.path());
     QCOMPARE(state(again), expectedState("browsing"));
-    QCOMPARE(again.RichTextBox1->text(), QStringLiteral("Kept."));
+    QCOMPARE(Controls{again}.RichTextBox1->text(), QStringLiteral("Kept."));
     QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
     QVERIFY(boxes.requests.isEmpty());
 }
@@ -517,16 +531,13 @@ void TestForm3::faults()
     std::optional<ProgramFolder::Lock> lock;
     for (const QString& action : actions) {
         const QString arg = action.section(':', 1);
-        const auto button = [&](const char* name) {
-            QTest::mouseClick(form->findChild<PushButton*>(name), Qt::LeftButton);
-        };
-        auto* editor = form->findChild<RichTextBox*>("RichTextBox1");
+        const Controls ui{*form};
         if (action == "add" || action == "save" || action == "update")
-            button("PushButton1");
+            QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
         else if (action == "delete")
-            button("PushButton2");
+            QTest::mouseClick(ui.PushButton2, Qt::LeftButton);
         else if (action == "edit")
-            button("PushButton3");
+            QTest::mouseClick(ui.PushButton3, Qt::LeftButton);
         else if (action == "lock" || action == "exclusive")
             lock.emplace(lib.folder.lock(action == "exclusive"));
         else if (action == "release")
@@ -542,14 +553,14 @@ void TestForm3::faults()
         else if (action.startsWith("row:"))
             clickRow(*form, arg.toInt());
         else if (action.startsWith("type:"))
-            QTest::keyClicks(editor, arg);
+            QTest::keyClicks(ui.RichTextBox1, arg);
         else if (action.startsWith("set:"))
-            editor->setText(arg);
+            ui.RichTextBox1->setText(arg);
     }
     lock.reset();
     QFETCH(QString, mode);
     QCOMPARE(state(*form), expectedState(mode));
-    auto* editor = form->findChild<RichTextBox*>("RichTextBox1");
+    RichTextBox* editor = Controls{*form}.RichTextBox1;
     QTEST(editor->text(), "editor");
     if (mode != "browsing")
         QCOMPARE(form->focusWidget(), editor);
@@ -566,7 +577,7 @@ void TestForm3::faults()
         stories << story.fldstory.value_or(QString());
     QTEST(stories, "stories");
     QStringList shown;
-    const QAbstractItemModel* model = form->findChild<QTreeView*>("ListView1")->model();
+    const QAbstractItemModel* model = Controls{*form}.ListView1->model();
     for (int row = 0; row < model->rowCount(); ++row)
         shown << model->index(row, 1).data(Qt::UserRole).toString();
     QCOMPARE(shown, stories);
@@ -575,8 +586,9 @@ void TestForm3::faults()
 void TestForm3::unreadableLibraryIsReportedOnceAtLine106_data()
 {
     QTest::addColumn<bool>("closed"); // else another program holds an exclusive lock
-    QTest::newRow("closed store") << true;
-    QTest::newRow("exclusively locked file") << false;
+    QTest::addColumn<QString>("description");
+    QTest::newRow("closed store") << true << "The story library is not open.";
+    QTest::newRow("exclusively locked file") << false << locked;
 }
 
 void TestForm3::unreadableLibraryIsReportedOnceAtLine106()
@@ -588,19 +600,14 @@ void TestForm3::unreadableLibraryIsReportedOnceAtLine106()
         lib.store.close();
     else
         lock.emplace(lib.folder.lock(true));
-    QString description = locked;
-    try {
-        lib.store.allStories();
-    } catch (const StoreError& e) {
-        description = e.description();
-    }
+    QFETCH(QString, description);
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
     QCOMPARE(boxes.reports(),
              QStringList{ErrorReport::message(
                  description, ErrorReport::location(u"Form3", u"listStories"), 106)});
-    QCOMPARE(form.ListView1->model()->rowCount(), 0);
-    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
+    QCOMPARE(Controls{form}.ListView1->model()->rowCount(), 0);
+    QCOMPARE(Controls{form}.pointer->value(), int(MousePointer::Default));
     QCOMPARE(state(form), expectedState("browsing"));
 }
 
@@ -614,7 +621,7 @@ void TestForm3::nullStoryIsReportedOnceAndTheFillGoesOn()
              QStringList{ErrorReport::message(
                  Failure::invalidUseOfNull, ErrorReport::location(u"Form3", u"listStories"), 112)});
     QCOMPARE(listed(form), (QStringList{"1: One.", "2: ", "3: Three."}));
-    QCOMPARE(form.RichTextBox1->text(), QStringLiteral("One."));
+    QCOMPARE(Controls{form}.RichTextBox1->text(), QStringLiteral("One."));
 }
 
 void TestForm3::hourglassDuringTheFillAndHoverAreas()
@@ -622,27 +629,28 @@ void TestForm3::hourglassDuringTheFillAndHoverAreas()
     Library lib({"One."});
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
+    const Controls ui{form};
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QList<int> during;
-    lib.store.setStatementObserver([&](const QString&) { during << form.pointer->value(); });
+    lib.store.setStatementObserver([&](const QString&) { during << ui.pointer->value(); });
     form.listStories();
     QCOMPARE(during, QList<int>{MousePointer::Hourglass});
-    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
+    QCOMPARE(ui.pointer->value(), int(MousePointer::Default));
 
-    hoverOver(form.PushButton2);
-    QCOMPARE(form.pointer->value(), int(MousePointer::Custom));
-    hoverOver(form.ListView1->viewport());
-    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
-    hoverOver(form.PushButton4);
-    hoverOver(form.RichTextBox1->viewport()); // the editor has no hover area
-    QCOMPARE(form.pointer->value(), int(MousePointer::Custom));
+    hoverOver(ui.PushButton2);
+    QCOMPARE(ui.pointer->value(), int(MousePointer::Custom));
+    hoverOver(ui.ListView1->viewport());
+    QCOMPARE(ui.pointer->value(), int(MousePointer::Default));
+    hoverOver(ui.PushButton4);
+    hoverOver(ui.RichTextBox1->viewport()); // the editor has no hover area
+    QCOMPARE(ui.pointer->value(), int(MousePointer::Custom));
     hoverOver(&form, QPoint(2, 212));
-    QCOMPARE(form.pointer->value(), int(MousePointer::Default));
-    form.pointer->set(MousePointer::Hourglass);
-    hoverOver(form.PushButton1);
-    hoverOver(form.ListView1->header()->viewport());
-    QCOMPARE(form.pointer->value(), int(MousePointer::Hourglass));
+    QCOMPARE(ui.pointer->value(), int(MousePointer::Default));
+    ui.pointer->set(MousePointer::Hourglass);
+    hoverOver(ui.PushButton1);
+    hoverOver(ui.ListView1->header()->viewport());
+    QCOMPARE(ui.pointer->value(), int(MousePointer::Hourglass));
 }
 
 void TestForm3::cursorFile()
@@ -654,14 +662,14 @@ void TestForm3::cursorFile()
     BoxRecorder boxes;
     {
         Form3 form(lib.store, lib.folder.path());
-        QVERIFY(form.pointer->hasCustomCursor());
+        QVERIFY(Controls{form}.pointer->hasCustomCursor());
     }
     lib.folder.writeFile("HAND-M.CUR", "not a picture");
     Form3 form(lib.store, lib.folder.path());
     QCOMPARE(boxes.reports(),
              QStringList{ErrorReport::message(Failure::invalidPicture,
                                               ErrorReport::location(u"Form3", u"Form_Load"), 108)});
-    QVERIFY(!form.pointer->hasCustomCursor());
+    QVERIFY(!Controls{form}.pointer->hasCustomCursor());
     QCOMPARE(listed(form), QStringList{"1: One."}); // and the load went on
 }
 
@@ -673,18 +681,13 @@ void TestForm3::changeStoryOpensTheWindowModally()
     QVERIFY(main.Form_Load());
     main.show();
     QString seen;
-    QTimer::singleShot(0, this, [&] {
-        auto* stories = qobject_cast<Form3*>(QApplication::activeModalWidget());
-        if (!stories)
-            return;
-        seen = stories->windowTitle() + ": " + stories->RichTextBox1->text();
-        QTest::mouseClick(stories->PushButton4, Qt::LeftButton);
+    TestWindows::onNextModal(this, [&](QWidget* modal) {
+        if (auto* stories = qobject_cast<Form3*>(modal)) {
+            seen = stories->windowTitle() + ": " + Controls{*stories}.RichTextBox1->text();
+            QTest::mouseClick(Controls{*stories}.PushButton4, Qt::LeftButton);
+        }
     });
-    QTimer::singleShot(5000, &main, [] {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->close(); // never hang: the check below fails instead
-    });
-    QTest::mouseClick(main.PushButton3, Qt::LeftButton);
+    QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
     QCOMPARE(seen, QStringLiteral("Stories: Only story."));
     QVERIFY(boxes.requests.isEmpty());
     main.close();
