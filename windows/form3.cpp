@@ -80,7 +80,6 @@ public:
     {
         QString text;             // the key as shown
         QString subItem;          // the exact story
-        QString preview;          // the story on one line, bounded
         std::optional<qint64> id; // the key, when a statement can name it
         bool sharedKey = false;   // another row of the list has the same key
     };
@@ -104,7 +103,7 @@ public:
         if (index.column() == 0 && (role == Qt::DisplayRole || role == Qt::UserRole))
             return item.text;
         if (index.column() == 1 && role == Qt::DisplayRole)
-            return item.preview;
+            return oneLine(item.subItem);
         if (index.column() == 1 && role == Qt::UserRole)
             return item.subItem;
         return {};
@@ -134,10 +133,8 @@ public:
         for (const Item& item : std::as_const(items))
             if (item.id)
                 ++uses[*item.id];
-        for (Item& item : items) {
+        for (Item& item : items)
             item.sharedKey = item.id && uses.value(*item.id) > 1;
-            item.preview = oneLine(item.subItem);
-        }
         beginResetModel();
         items_ = std::move(items);
         endResetModel();
@@ -368,7 +365,7 @@ void Form3::listStories(bool reloadEditor)
         for (const Story& story : std::as_const(stories)) { // 108
             StoryList::Item* made = nullptr;
             step(110, [&] {
-                items.append({story.key, QString(), QString(), story.id});
+                items.append({story.key, QString(), story.id});
                 made = &items.last();
             });
             // A null story (a file changed by other means) is reported for
