@@ -1,6 +1,7 @@
 #include "controls/richtextbox.h"
 
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -40,13 +41,15 @@ QString RichTextBox::text() const
 
 void RichTextBox::setText(const QString& text)
 {
-    // QTextEdit gives new plain text the format at the caret, which may be a
-    // red mark; the box must start over with no colouring at all.
-    QTextCursor plain = textCursor();
-    plain.clearSelection();
-    plain.setCharFormat(QTextCharFormat());
-    setTextCursor(plain);
-    setPlainText(text);
+    // Set on the document rather than through QTextEdit::setPlainText, which
+    // gives the new text the format at the caret (perhaps a red mark), formats
+    // the whole document once more and then asks where the caret is on
+    // screen: a long paragraph is shaped all over again to answer. The view
+    // starts at the top of the new text, as it did.
+    document()->setPlainText(text);
+    document()->setModified(false);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
 }
 
 void RichTextBox::contentsChanged(int, int, int)
