@@ -52,8 +52,19 @@ void RichTextBox::setText(const QString& text)
     verticalScrollBar()->setValue(0);
 }
 
-void RichTextBox::contentsChanged(int, int, int)
+void RichTextBox::contentsChanged(int from, int, int charsAdded)
 {
+    // Every new block keeps its shaped glyphs after layout, which QTextLayout
+    // otherwise drops. Placing the caret, selecting or moving the focus asks
+    // where a character is on screen, and without them Qt shapes the whole
+    // paragraph again to answer: seconds for a story of some megabytes. The
+    // price is keeping the memory the layout needed anyway while the text is
+    // shown. The document reports a change before laying it out, so the first
+    // layout of a block already keeps them.
+    for (QTextBlock block = document()->findBlock(from);
+         block.isValid() && block.position() <= from + charsAdded; block = block.next())
+        block.layout()->setCacheEnabled(true);
+
     // Colour and font changes arrive here too; only a change of the
     // characters themselves is a change of the text.
     const QString raw = document()->toRawText();
