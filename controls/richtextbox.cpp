@@ -1,6 +1,7 @@
 #include "controls/richtextbox.h"
 
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -40,17 +41,30 @@ QString RichTextBox::text() const
 
 void RichTextBox::setText(const QString& text)
 {
-    // QTextEdit gives new plain text the format at the caret, which may be a
-    // red mark; the box must start over with no colouring at all.
-    QTextCursor plain = textCursor();
-    plain.clearSelection();
-    plain.setCharFormat(QTextCharFormat());
-    setTextCursor(plain);
-    setPlainText(text);
+    // Set on the document rather than through QTextEdit::setPlainText, which
+    // gives the new text the format at the caret (perhaps a red mark), formats
+    // the whole document once more and then asks where the caret is on
+    // screen: a long paragraph is shaped all over again to answer. The view
+    // starts at the top of the new text, as it did.
+    document()->setPlainText(text);
+    document()->setModified(false);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
 }
 
-void RichTextBox::contentsChanged(int, int, int)
+void RichTextBox::contentsChanged(int from, int, int charsAdded)
 {
+    // Every new block keeps its shaped glyphs after layout, which QTextLayout
+    // otherwise drops. Placing the caret, selecting or moving the focus asks
+    // where a character is on screen, and without them Qt shapes the whole
+    // paragraph again to answer: seconds for a story of some megabytes. The
+    // price is keeping the memory the layout needed anyway while the text is
+    // shown. The document reports a change before laying it out, so the first
+    // layout of a block already keeps them.
+    for (QTextBlock block = document()->findBlock(from);
+         block.isValid() && block.position() <= from + charsAdded; block = block.next())
+        block.layout()->setCacheEnabled(true);
+
     // Colour and font changes arrive here too; only a change of the
     // characters themselves is a change of the text.
     const QString raw = document()->toRawText();

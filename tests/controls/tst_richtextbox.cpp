@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QtTest>
@@ -47,7 +48,7 @@ private slots:
     void offsetsCountCrLfAsTwo();
     void marksColourExactlyTheirRange();
     void batchedMarksMatchSingleMarks();
-    void setTextDropsAllColouring();
+    void setTextStartsOver();
     void changeIsRaisedForTextChangesOnly();
     void pastesPlainTextOnly();
     void fontSizeTakesFractions();
@@ -145,7 +146,7 @@ void TestRichTextBox::batchedMarksMatchSingleMarks()
     QVERIFY(!batched.textCursor().hasSelection());
 }
 
-void TestRichTextBox::setTextDropsAllColouring()
+void TestRichTextBox::setTextStartsOver()
 {
     RichTextBox box;
     box.setText(QStringLiteral("red word"));
@@ -153,6 +154,16 @@ void TestRichTextBox::setTextDropsAllColouring()
     box.setSelStart(3); // the caret right after a red word
     box.setText(QStringLiteral("fresh text"));
     QCOMPARE(redMap(box), QStringLiteral(".........."));
+
+    // A new story is shown from its start, wherever the last one was read.
+    box.resize(200, 100);
+    box.show();
+    const QString lines = QStringLiteral("line\r\n").repeated(200);
+    box.setText(lines);
+    box.verticalScrollBar()->setValue(box.verticalScrollBar()->maximum());
+    box.setText(lines);
+    QVERIFY(box.verticalScrollBar()->maximum() > 0);
+    QCOMPARE(box.verticalScrollBar()->value(), 0);
 }
 
 void TestRichTextBox::changeIsRaisedForTextChangesOnly()
