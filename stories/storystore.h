@@ -105,7 +105,8 @@ private:
     sqlite::Connection connection_;
 };
 
-// The random pick of Start, in the steps Start reports by. open() counts the
+// pickRandomStory: the random pick of Start, in the steps Start reports by,
+// so that each database step of it fails at its own line. open() counts the
 // rows with one cursor while a second waits on the first row; both read under
 // one read transaction, so the count and the rows agree whatever other
 // programs write meanwhile, until story() lets the file go. Every step after
