@@ -25,14 +25,7 @@ void Form1::PushButton4_Click()
     Steps step(u"Form1", u"PushButton4_Click");
     // While the read waits for another program's lock the pointer is the
     // hourglass; the pick waits one busy timeout at most.
-    const StoryStore::Action action(store_, [this, before = 0](bool waiting) mutable {
-        if (waiting) {
-            before = pointer->value();
-            pointer->set(MousePointer::Hourglass);
-        } else {
-            pointer->set(before);
-        }
-    });
+    const StoryStore::Action action(store_, pointer->hourglassWhileWaiting());
     // The database steps of the pick carry their own lines; when the library
     // is unusable each of them fails and is reported in turn.
     StoryStore::Pick pick(store_); // 100

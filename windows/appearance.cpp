@@ -162,6 +162,18 @@ void MousePointer::set(int value)
     }
 }
 
+std::function<void(bool)> MousePointer::hourglassWhileWaiting()
+{
+    return [this, before = int(Default)](bool waiting) mutable {
+        if (waiting) {
+            before = value_;
+            set(Hourglass);
+        } else {
+            set(before);
+        }
+    };
+}
+
 void MousePointer::setCustomCursor(const QCursor& cursor)
 {
     custom_ = cursor;

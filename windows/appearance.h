@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class MousePointer;
 class QWidget;
 class Steps;
@@ -82,6 +84,11 @@ public:
 
     void setCustomCursor(const QCursor& cursor);
     bool hasCustomCursor() const { return hasCustom_; }
+
+    // For a store action: shows the hourglass while a statement waits for
+    // another program's lock (told true), and brings back the setting it
+    // replaced when the wait is over (told false).
+    std::function<void(bool waiting)> hourglassWhileWaiting();
 
     // Moving the pointer over `area` itself (not over one of its controls)
     // sets the window's setting to `value`.

@@ -305,16 +305,7 @@ qint64 Form3::selectedKey() const
 
 StoryStore::Action Form3::storeAction()
 {
-    // While a statement waits for another program's lock the pointer is the
-    // hourglass, whatever it was before.
-    return StoryStore::Action(store_, [this, before = 0](bool waiting) mutable {
-        if (waiting) {
-            before = pointer->value();
-            pointer->set(MousePointer::Hourglass);
-        } else {
-            pointer->set(before);
-        }
-    });
+    return StoryStore::Action(store_, pointer->hourglassWhileWaiting());
 }
 
 void Form3::keyPressEvent(QKeyEvent* event)
