@@ -8,7 +8,4 @@ namespace Startup {
 // the main window closes. Returns the process's exit code.
 int run(const QString& programFolder);
 
-// The message shown when the story library is missing.
-QString missingLibraryMessage(const QString& programFolder);
-
 } // namespace Startup

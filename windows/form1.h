@@ -4,11 +4,13 @@
 //
 // Form1 is the main window and the program's start-up object. Its members are
 // defined where their subject lives, in these files and no others:
-//   windows/form1.cpp   the layout, the results window's loading, the font
-//                       buttons, Change Story, the close request's order
-//   app/startup.cpp     Form_Load with its skin (applySkin), Form_QueryUnload,
-//                       Form_Unload
-//   testrun/testrun.cpp Start, Stop, the typing box's change handler, the tick
+//   windows/form1.cpp         the layout, the results window's loading, the
+//                             font buttons, Change Story, the close request's
+//                             order
+//   app/form1_startup.cpp     Form_Load with its skin (applySkin),
+//                             Form_QueryUnload, Form_Unload
+//   testrun/form1_testrun.cpp Start, Stop, the typing box's change handler,
+//                             the tick
 // A test runs: Start (PushButton4_Click) picks a random story from the
 // StoryStore into the story box, clears the typing box and arms the run; the
 // first change of the typing box starts Timer1, whose ticks count lngSeconds;
@@ -22,12 +24,12 @@
 // controls/ and report/; windows/; testrun/; app/ and main.cpp.
 
 #include "stories/storystore.h"
-#include "windows/appearance.h"
 
 #include <QPointer>
 #include <QWidget>
 
 class Form2;
+class MousePointer;
 class PushButton;
 class QLabel;
 class QTimer;

@@ -1,5 +1,5 @@
-// The test run: Start, the typing box's first change, the clock's tick and
-// Stop, as handlers of the main window.
+// The test run as handlers of the main window: Start, the typing box's first
+// change, the clock's tick and Stop.
 
 #include "testrun/testrun.h"
 
@@ -13,6 +13,7 @@
 #include "typing/modTyping.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
+#include "windows/mousepointer.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -35,17 +36,15 @@ void Form1::PushButton4_Click()
     step(106, [&] { pick.drawRow(nextRandom()); });
     step(108, [&] { pick.moveToRow(); });
     step(110, [&] {
-        // The story box lays a paragraph out whole, in time and memory that
-        // grow faster than the text past some tens of millions of characters:
-        // a longer story is refused rather than freeze the program for minutes.
-        constexpr qsizetype longest = 16 << 20;
+        // A story longer than the box can lay out is refused rather than
+        // freeze the program for minutes.
         const QString story = pick.story();
-        if (story.size() > longest)
+        if (story.size() > RichTextBox::longestText)
             Failure::raise(
                 QStringLiteral("This story has %1 characters, more than the %2 the story box can "
                                "show. It stays in the library unchanged.")
                     .arg(story.size())
-                    .arg(longest));
+                    .arg(RichTextBox::longestText));
         RichTextBox1->setText(story);
     });
     // The typing box is cleared before the run is armed, so the change that

@@ -1,0 +1,69 @@
+// Start-up and shutdown of the main window: Form_Load with its skin, the close
+// request and the unload.
+
+#include "windows/form1.h"
+
+#include "report/apptitle.h"
+#include "report/errorreport.h"
+#include "report/messagebox.h"
+#include "stories/randomgen.h"
+#include "stories/storystore.h"
+#include "windows/appearance.h"
+#include "windows/skinframework.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTime>
+
+bool Form1::Form_Load()
+{
+    Steps step(u"Form1", u"Form_Load");
+    step(102, [&] {
+        setWindowTitle(AppTitle::productName.toString());
+        setWindowIcon(Appearance::programIcon());
+        AppTitle::setAppTitle();
+    });
+    step(104, [&] { applySkin(); });
+    // A failing existence test runs what it governs: the message and the end.
+    if (step.test(106, [&] { return !StoryStore::storyFileExists(programFolder_); })) {
+        step(108, [&] {
+            MessageBox::show({StoryStore::missingMessage(programFolder_), AppTitle::appTitle(),
+                              QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+        });
+        return false; // 110
+    }
+    Appearance::loadHandCursor(step, 112, 114, programFolder_, *pointer);
+    step(116, [&] { seedRandom(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
+    step(140, [&] { store_.open(programFolder_); }); // 138 creates the connection
+    step(142, [&] { blnArmed = false; });
+    step(144, [&] { Appearance::setBackColor(Label1, Appearance::white); });
+    return true;
+}
+
+void Form1::applySkin()
+{
+    const QString skinFile = Appearance::programFile(programFolder_, QStringLiteral("x/o.cjs"));
+    if (!QFileInfo(skinFile).isFile())
+        return;
+    Appearance::applySystemColours(this);
+    SkinFramework1->call(SkinFramework::LoadSkin, {skinFile, QString()});
+    SkinFramework1->put(SkinFramework::Options,
+                        SkinFramework1->get(SkinFramework::Options).toInt() | 1);
+    SkinFramework1->put(SkinFramework::Colours, true);
+    SkinFramework1->put(SkinFramework::Member10, true);
+    SkinFramework1->call(SkinFramework::ApplyWindow, {QVariant::fromValue<quintptr>(winId())});
+}
+
+void Form1::Form_QueryUnload()
+{
+    Steps step(u"Form1", u"Form_QueryUnload");
+    step(100, [&] { store_.close(); }); // 102 and 104: close and release the connection
+    step(106, [&] { QCoreApplication::processEvents(); });
+    step(108, [&] { QCoreApplication::processEvents(); });
+}
+
+void Form1::Form_Unload() noexcept
+{
+    QCoreApplication::exit(0);
+}
