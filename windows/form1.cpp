@@ -3,8 +3,10 @@
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "report/errorreport.h"
+#include "windows/appearance.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
+#include "windows/mousepointer.h"
 #include "windows/skinframework.h"
 #include "windows/twips.h"
 

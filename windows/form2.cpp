@@ -4,6 +4,7 @@
 #include "controls/richtextbox.h"
 #include "report/errorreport.h"
 #include "windows/appearance.h"
+#include "windows/mousepointer.h"
 #include "windows/twips.h"
 
 #include <QGroupBox>
@@ -81,10 +82,28 @@ void Form2::setCaption(QLabel* label, const QString& caption)
     label->adjustSize();
 }
 
+QLabel* Form2::label(Statistic line) const
+{
+    switch (line) {
+    case Statistic::Overall:
+        return lblOverall;
+    case Statistic::Correct:
+        return lblCorrect;
+    case Statistic::Mistakes:
+        return lblMistakes;
+    case Statistic::Accuracy:
+        return lblAccuracy;
+    case Statistic::Time:
+        return lblTime;
+    case Statistic::Wpm:
+        return lblWPM;
+    }
+    Q_UNREACHABLE();
+}
+
 void Form2::setStatistic(Statistic line, const QString& caption)
 {
-    QLabel* const labels[] = {lblOverall, lblCorrect, lblMistakes, lblAccuracy, lblTime, lblWPM};
-    setCaption(labels[int(line)], caption);
+    setCaption(label(line), caption);
 }
 
 void Form2::Form_Load()

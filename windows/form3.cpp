@@ -8,6 +8,7 @@
 #include "report/messagebox.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
+#include "windows/mousepointer.h"
 #include "windows/twips.h"
 
 #include <QAbstractTableModel>
@@ -244,7 +245,7 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     // The editor follows the selected row however the user moves it (a click,
     // keys, a drag across rows), so Edit and Update always concern one row.
     // The list's click has no report of its own, and no failure may unwind
-    // through Qt's signal dispatch: one of it ends here.
+    // through Qt's signal dispatch, so a failure of the click ends here.
     const auto reload = [this]() noexcept {
         if (filling_ || !ListView1->selectionModel()->hasSelection())
             return;

@@ -9,6 +9,7 @@
 #include "testwindows.h"
 #include "windows/appearance.h"
 #include "windows/form1.h"
+#include "windows/mousepointer.h"
 #include "windows/skinframework.h"
 
 #include <QApplication>

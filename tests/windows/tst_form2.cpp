@@ -11,6 +11,7 @@
 #include "windows/appearance.h"
 #include "windows/form1.h"
 #include "windows/form2.h"
+#include "windows/mousepointer.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -10,6 +10,7 @@
 #include "windows/appearance.h"
 #include "windows/form1.h"
 #include "windows/form3.h"
+#include "windows/mousepointer.h"
 
 #include <QApplication>
 #include <QHeaderView>
