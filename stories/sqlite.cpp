@@ -79,16 +79,11 @@ int onBusy(void* context, int count)
 // fail, or be taken for an empty database, only at the first statement.
 void checkHeader(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw StoreError(path + QStringLiteral(" not found."));
-    if (info.isDir())
-        throw StoreError(path + QStringLiteral(" is a folder, not a database file."));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(path + QStringLiteral(" cannot be read: ") + file.errorString());
     const QByteArray header = file.read(100);
-    const QString name = info.fileName();
+    const QString name = QFileInfo(path).fileName();
     if (header.isEmpty())
         throw StoreError(name + QStringLiteral(" is empty: it is not an SQLite database."));
     // Jet 3/4 (.mdb) and ACE (.accdb) files: 00 01 00 00, then the format name.
@@ -142,6 +137,17 @@ void Connection::open(const QString& path)
             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("Out of memory");
         sqlite3_close(db);
         throw StoreError(description);
+    }
+    // No memory map, whatever the engine's build defaults to: a mapped file
+    // that another program cuts short ends the process with SIGBUS.
+    // The call hands back the size it replaced; a negative size only asks.
+    sqlite3_int64 mapSize = 0;
+    sqlite3_int64 nowMapped = -1;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_MMAP_SIZE, &mapSize) != SQLITE_OK ||
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_MMAP_SIZE, &nowMapped) != SQLITE_OK ||
+        nowMapped != 0) {
+        sqlite3_close(db);
+        throw StoreError(QStringLiteral("The story library cannot be read without a memory map."));
     }
     db_ = db;
     sqlite3_busy_handler(db_, onBusy, busy_.get());

