@@ -90,7 +90,7 @@ int child(int argc, char** argv, int megabytes)
                          : megabytes == 10 ? "target 3000 ms each, 1024 MB"
                                            : "no target";
     // Start refuses a story longer than its box can show, with one report.
-    const bool refused = story.size() > (16 << 20);
+    const bool refused = story.size() > RichTextBox::longestText;
     const bool intact = (refused ? !shown && boxes == 1 : shown && boxes == 0) && listed && kept;
     std::printf("%d MB story: Start to story shown %8.1f ms; Change Story to list shown %8.1f ms; "
                 "peak memory %5ld MB (%s); %s\n",

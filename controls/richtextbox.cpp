@@ -44,8 +44,8 @@ void RichTextBox::setText(const QString& text)
     // Set on the document rather than through QTextEdit::setPlainText, which
     // gives the new text the format at the caret (perhaps a red mark), formats
     // the whole document once more and then asks where the caret is on
-    // screen: a long paragraph is shaped all over again to answer. The view
-    // starts at the top of the new text, as it did.
+    // screen: a long paragraph is shaped all over again to answer. A new text
+    // is shown from its start.
     document()->setPlainText(text);
     document()->setModified(false);
     horizontalScrollBar()->setValue(0);

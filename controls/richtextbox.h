@@ -24,6 +24,11 @@ class RichTextBox final : public QTextEdit
 public:
     explicit RichTextBox(QWidget* parent = nullptr);
 
+    // The longest text the box is given to show, in UTF-16 units. Qt lays a
+    // paragraph out whole, in time and memory that grow faster than the text
+    // past some tens of millions of characters.
+    static constexpr qsizetype longestText = 16 << 20;
+
     // The whole plain text, line breaks as CR LF.
     QString text() const;
     // Replaces all content and colouring; CR LF, lone CR and lone LF each
