@@ -6,8 +6,8 @@
 
 // The descriptions a failure gives for itself when it is not the database
 // engine's: the standard wording of the arithmetic, conversion and object
-// failures the user may see in a failure report. Code and tests name them
-// here rather than spelling them out.
+// failures the user may see in a failure report, each named once for the code
+// and the tests.
 namespace Failure {
 
 inline const QString overflow = QStringLiteral("Overflow");

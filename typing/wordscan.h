@@ -50,20 +50,20 @@ inline qsizetype findBlank(QStringView text, qsizetype from)
 class WordCursor
 {
 public:
-    explicit WordCursor(QStringView text) : m_text(text), m_more(!text.isEmpty()) {}
+    explicit WordCursor(QStringView text) : text_(text), more_(!text.isEmpty()) {}
 
-    bool atEnd() const { return !m_more; }
+    bool atEnd() const { return !more_; }
 
     // Only valid while !atEnd().
     QStringView next()
     {
-        const qsizetype blank = findBlank(m_text, m_pos);
+        const qsizetype blank = findBlank(text_, pos_);
         if (blank < 0) {
-            m_more = false;
-            return m_text.sliced(m_pos);
+            more_ = false;
+            return text_.sliced(pos_);
         }
-        const QStringView word = m_text.sliced(m_pos, blank - m_pos);
-        m_pos = blank + 1;
+        const QStringView word = text_.sliced(pos_, blank - pos_);
+        pos_ = blank + 1;
         return word;
     }
 
@@ -72,22 +72,22 @@ public:
     // Only valid while !atEnd().
     bool takeIfNext(QStringView word)
     {
-        const qsizetype end = m_pos + word.size();
-        if (end > m_text.size() || (end < m_text.size() && m_text[end] != u' '))
+        const qsizetype end = pos_ + word.size();
+        if (end > text_.size() || (end < text_.size() && text_[end] != u' '))
             return false;
-        if (std::memcmp(m_text.utf16() + m_pos, word.utf16(), word.size() * sizeof(char16_t)))
+        if (std::memcmp(text_.utf16() + pos_, word.utf16(), word.size() * sizeof(char16_t)))
             return false;
-        if (end == m_text.size())
-            m_more = false;
+        if (end == text_.size())
+            more_ = false;
         else
-            m_pos = end + 1;
+            pos_ = end + 1;
         return true;
     }
 
 private:
-    QStringView m_text;
-    qsizetype m_pos = 0;
-    bool m_more;
+    QStringView text_;
+    qsizetype pos_ = 0;
+    bool more_;
 };
 
 } // namespace WordScan

@@ -41,6 +41,7 @@ public:
 
 private:
     static void setCaption(QLabel* label, const QString& caption);
+    QLabel* label(Statistic line) const;
 
     // Controls, by their design names; tests find them by these object names.
     RichTextBox* RichTextBox1; // the typed text with the red marks

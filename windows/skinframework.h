@@ -5,8 +5,8 @@
 #include <QVariant>
 #include <QVariantList>
 
-// The main window's skin component. Callers reach its members by the numbers
-// they always had, named by Member.
+// The main window's skin component. Callers reach its members by number, each
+// number named by Member.
 // A skin file holds a Qt style sheet. Loading refuses a file that cannot be
 // read or does not parse, so a bad skin never half-applies.
 class SkinFramework final : public QObject

@@ -9,7 +9,7 @@
 
 // The sample library as the build makes it: data/stories.sql run by the engine
 // into a fresh dbStory.mdb, then read through the store.
-class tst_SampleLibrary : public QObject
+class TestSampleLibrary : public QObject
 {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ private:
     QList<Story> stories_;
 };
 
-void tst_SampleLibrary::initTestCase()
+void TestSampleLibrary::initTestCase()
 {
     QFile script(QStringLiteral(STORIES_SQL));
     QVERIFY2(script.open(QIODevice::ReadOnly), STORIES_SQL);
@@ -45,7 +45,7 @@ void tst_SampleLibrary::initTestCase()
     QVERIFY(pick.hasRows());
 }
 
-void tst_SampleLibrary::storiesSuitTyping()
+void TestSampleLibrary::storiesSuitTyping()
 {
     QVERIFY(stories_.size() >= 12);
     for (const Story& story : stories_) {
@@ -60,7 +60,7 @@ void tst_SampleLibrary::storiesSuitTyping()
     }
 }
 
-void tst_SampleLibrary::storyKinds_data()
+void TestSampleLibrary::storyKinds_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("one with apostrophes") << "apostrophe";
@@ -68,7 +68,7 @@ void tst_SampleLibrary::storyKinds_data()
     QTest::newRow("one longer than 1,000 characters") << "long";
 }
 
-void tst_SampleLibrary::storyKinds()
+void TestSampleLibrary::storyKinds()
 {
     QFETCH(QString, kind);
     const auto found = std::any_of(stories_.begin(), stories_.end(), [&](const Story& s) {
@@ -82,5 +82,5 @@ void tst_SampleLibrary::storyKinds()
     QVERIFY(found);
 }
 
-QTEST_GUILESS_MAIN(tst_SampleLibrary)
+QTEST_GUILESS_MAIN(TestSampleLibrary)
 #include "tst_samplelibrary.moc"
