@@ -27,19 +27,29 @@ Control* control(const QObject& window, const char* name = nullptr)
     return found;
 }
 
+// Deletes the windows that unload themselves on the next turn of the event
+// loop, so that a check right after a close sees them gone.
+inline void finishUnloads()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // For cleanup(): no top-level window is left, shown or hidden, once the
-// windows that unload themselves on the next turn of the event loop have done
-// so. A failure names what was left.
+// windows that unload themselves have done so. A failure names what was left
+// and deletes it, so that a window left open fails one test, at once.
 inline void verifyNoWindowLeft()
 {
-    const auto left = [] {
-        QStringList names;
-        for (const QWidget* window : QApplication::topLevelWidgets())
-            names << QString::fromLatin1(window->metaObject()->className()) + u' ' +
-                         window->objectName();
-        return names.join(QStringLiteral(", "));
-    };
-    QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(), qPrintable(left()));
+    finishUnloads();
+    QStringList names;
+    QList<QPointer<QWidget>> left;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        names << QString::fromLatin1(window->metaObject()->className()) + u' ' +
+                     window->objectName();
+        left << window;
+    }
+    for (const QPointer<QWidget>& window : left)
+        delete window.data();
+    QVERIFY2(names.isEmpty(), qPrintable(names.join(QStringLiteral(", "))));
 }
 
 // Hands the next modal window to `check` as soon as it is shown, then closes

@@ -214,7 +214,8 @@ void TestForm2::closingUnloads()
 
     closeBy(*form, by);
     QVERIFY(!form.isNull() && !form->isVisible());
-    QTRY_VERIFY(form.isNull());
+    TestWindows::finishUnloads();
+    QVERIFY(form.isNull());
     QVERIFY(boxes.requests.isEmpty());
 }
 
@@ -256,7 +257,8 @@ void TestForm2::freshWindowAfterClose()
     QVERIFY(QTest::qWaitForWindowExposed(first));
     closeBy(*first, by);
 
-    QTRY_VERIFY(first.isNull());
+    TestWindows::finishUnloads();
+    QVERIFY(first.isNull());
     Form2& second = main.results();
     QCOMPARE(captions(second), ResultsProbe::designCaptions);
     QVERIFY(second.typedText().text().isEmpty());
