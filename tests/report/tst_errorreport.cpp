@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <new>
 #include <stdexcept>
 
 class TestErrorReport : public QObject
@@ -22,6 +23,7 @@ private slots:
     void messageWithEmptyDescription();
     void failingStepIsReportedAndTheNextRuns();
     void failingTestRunsWhatItGoverns();
+    void failureInsideACalledRoutineSurfacesAtTheCallingLine_data();
     void failureInsideACalledRoutineSurfacesAtTheCallingLine();
     void reportsTheRealBox();
     void displayTextBreaksLines();
@@ -57,7 +59,6 @@ void TestErrorReport::failingStepIsReportedAndTheNextRuns()
     step(106, [&] {
         ran << "106";
         throw std::runtime_error("second");
-        ran << "never";
     });
     step(108, [&] { ran << "108"; });
 
@@ -90,27 +91,36 @@ void TestErrorReport::failingTestRunsWhatItGoverns()
 
 namespace {
 // A routine without a report of its own: its failure belongs to the caller.
-int routineThatFails(bool& afterFailure)
+void routineThatFails(const QString& failure)
 {
-    throw std::overflow_error(Failure::overflow.toStdString());
-    afterFailure = true;
-    return 0;
+    if (failure == u"out of memory")
+        throw std::bad_alloc();
+    throw std::overflow_error(failure.toStdString());
 }
 } // namespace
 
+void TestErrorReport::failureInsideACalledRoutineSurfacesAtTheCallingLine_data()
+{
+    QTest::addColumn<QString>("thrown");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("a failure gives its own description") << Failure::overflow << Failure::overflow;
+    QTest::newRow("running out of memory reads plainly") << "out of memory"
+                                                         << "Out of memory";
+}
+
 void TestErrorReport::failureInsideACalledRoutineSurfacesAtTheCallingLine()
 {
+    QFETCH(QString, thrown);
+    QFETCH(QString, description);
     BoxRecorder boxes;
-    bool afterFailure = false;
     int next = 0;
     Steps step(u"Form1", u"PushButton1_Click");
-    step(116, [&] { routineThatFails(afterFailure); });
+    step(116, [&] { routineThatFails(thrown); });
     step(118, [&] { next = 118; });
-    QVERIFY(!afterFailure);
     QCOMPARE(next, 118);
     QCOMPARE(boxes.reports(),
              QStringList{ErrorReport::message(
-                 Failure::overflow, ErrorReport::location(u"Form1", u"PushButton1_Click"), 116)});
+                 description, ErrorReport::location(u"Form1", u"PushButton1_Click"), 116)});
 }
 
 void TestErrorReport::reportsTheRealBox()
