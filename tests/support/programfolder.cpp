@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <memory>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <unistd.h>
@@ -28,6 +29,14 @@ struct Db
         if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             fail();
     }
+    using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+    Statement prepare(const char* sql) const
+    {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
+            fail();
+        return Statement(statement, &sqlite3_finalize);
+    }
 };
 
 } // namespace
@@ -37,17 +46,16 @@ ProgramFolder::ProgramFolder(const QStringList& stories)
     Db db(libraryPath(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     db.exec("create table story (id integer primary key, fldstory text)");
     db.exec("begin");
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db.db, "insert into story (fldstory) values (?)", -1, &insert, nullptr);
+    const auto insert = db.prepare("insert into story (fldstory) values (?)");
     for (const QString& story : stories) {
         // As UTF-8: the engine would take a leading U+FEFF of UTF-16 for a byte-order mark.
         const QByteArray text = story.toUtf8();
-        sqlite3_bind_text(insert, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(insert) != SQLITE_DONE)
+        if (sqlite3_bind_text(insert.get(), 1, text.constData(), int(text.size()),
+                              SQLITE_TRANSIENT) != SQLITE_OK ||
+            sqlite3_step(insert.get()) != SQLITE_DONE)
             db.fail();
-        sqlite3_reset(insert);
+        sqlite3_reset(insert.get());
     }
-    sqlite3_finalize(insert);
     db.exec("commit");
 }
 
@@ -69,21 +77,21 @@ QString ProgramFolder::filePath(const QString& name) const
 QList<ProgramFolder::Row> ProgramFolder::rows() const
 {
     Db db(libraryPath(), SQLITE_OPEN_READONLY);
-    sqlite3_stmt* select = nullptr;
-    if (sqlite3_prepare_v2(db.db, "select id, fldstory from story order by id", -1, &select,
-                           nullptr) != SQLITE_OK)
-        db.fail();
+    const auto select = db.prepare("select id, fldstory from story order by id");
     QList<Row> rows;
-    while (sqlite3_step(select) == SQLITE_ROW) {
-        Row row{sqlite3_column_int64(select, 0), std::nullopt};
-        if (sqlite3_column_type(select, 1) != SQLITE_NULL) {
+    int stepped;
+    while ((stepped = sqlite3_step(select.get())) == SQLITE_ROW) {
+        Row row{sqlite3_column_int64(select.get(), 0), std::nullopt};
+        if (sqlite3_column_type(select.get(), 1) != SQLITE_NULL) {
             // Taken as it is: fromUtf16 would drop a leading U+FEFF as a byte-order mark.
-            const auto* text = static_cast<const QChar*>(sqlite3_column_text16(select, 1));
-            row.story = QString(text, sqlite3_column_bytes16(select, 1) / 2);
+            const auto* text = static_cast<const QChar*>(sqlite3_column_text16(select.get(), 1));
+            row.story = QString(text, sqlite3_column_bytes16(select.get(), 1) / 2);
         }
         rows.append(row);
     }
-    sqlite3_finalize(select);
+    // A read that stops early is a failure, never a shorter library.
+    if (stepped != SQLITE_DONE)
+        db.fail();
     return rows;
 }
 
