@@ -20,8 +20,7 @@
 // Form3 over the same StoryStore. Every handler that does real work runs
 // numbered Steps, which report a failure and go on with the next step.
 //
-// Folders include downwards only: core/, typing/ and stories/ (no widgets);
-// controls/ and report/; windows/; testrun/; app/ and main.cpp.
+// Folders include downwards only, in the order of README.md's layout table.
 
 #include "stories/storystore.h"
 
