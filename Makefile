@@ -15,13 +15,16 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  xprop:x11-utils xwininfo:x11-utils desktop-file-validate:desktop-file-utils \
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
                  seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
-                 head:coreutils cp:coreutils truncate:coreutils find:findutils grep:grep sed:sed
+                 head:coreutils cp:coreutils truncate:coreutils cut:coreutils tr:coreutils \
+                 sort:coreutils bash:bash find:findutils grep:grep sed:sed
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local
 PURGE    ?=
+# WERROR=1 (as .ci/run builds) makes every compiler warning an error.
+WERROR   ?=
 
-.PHONY: run test bench build configure deps test-commands install uninstall clean
+.PHONY: run test bench build configure deps test-commands check-format install uninstall clean
 
 run: build
 	cd $(BUILD) && ./quillrace
@@ -43,7 +46,7 @@ build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DQUILL_WERROR=$(if $(WERROR),ON,OFF)
 
 deps:
 	@missing=""; \
@@ -63,6 +66,12 @@ test-commands: deps
 	        echo "make: the tests need the command '$${c%%:*}' (Debian package $${c##*:}), which is missing" >&2; \
 	        exit 1; }; \
 	done
+
+# Every tracked C++ file as .clang-format has it; clang-format is installed
+# for this step alone when it is missing.
+check-format:
+	@command -v clang-format >/dev/null 2>&1 || $(MAKE) --no-print-directory deps PACKAGES=clang-format
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 clean:
 	rm -rf $(BUILD)
