@@ -21,20 +21,20 @@
 #include <QWidget>
 
 #include <cmath>
+#include <utility>
 
 namespace Appearance {
 
-QColor toColor(quint32 value)
-{
-    if (value & 0x80000000u) {
-        const QPalette palette = QApplication::palette();
-        return (value & 0xFF) == (windowBackground & 0xFF) ? palette.color(QPalette::Base)
-                                                           : palette.color(QPalette::Button);
-    }
-    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
 namespace {
+
+// A system colour's palette roles: its own, and that of the text that goes
+// on it. "Window background" is the Base role, every other the button face's.
+std::pair<QPalette::ColorRole, QPalette::ColorRole> systemRoles(quint32 value)
+{
+    if ((value & 0xFF) == (windowBackground & 0xFF))
+        return {QPalette::Base, QPalette::Text};
+    return {QPalette::Button, QPalette::ButtonText};
+}
 
 // The text colour that belongs with a background: for a system colour the
 // palette's own partner, so a dark desktop theme stays readable; for a fixed
@@ -42,11 +42,8 @@ namespace {
 // 0.179 reads better in black).
 QColor textColourOn(quint32 value)
 {
-    if (value & 0x80000000u) {
-        const QPalette palette = QApplication::palette();
-        return (value & 0xFF) == (windowBackground & 0xFF) ? palette.color(QPalette::Text)
-                                                           : palette.color(QPalette::ButtonText);
-    }
+    if (value & 0x80000000u)
+        return QApplication::palette().color(systemRoles(value).second);
     const auto linear = [](int channel) {
         const double c = channel / 255.0;
         return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -58,6 +55,13 @@ QColor textColourOn(quint32 value)
 }
 
 } // namespace
+
+QColor toColor(quint32 value)
+{
+    if (value & 0x80000000u)
+        return QApplication::palette().color(systemRoles(value).first);
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
 
 void setBackColor(QWidget* widget, quint32 value)
 {
