@@ -3,12 +3,14 @@
 # and builds into build/, which is laid out as an installed program folder.
 # `make install` puts the program in PREFIX (default ~/.local) for the current
 # user; `make uninstall` removes it again, keeping the story library unless
-# PURGE=1 is given.
+# PURGE=1 is given. `make deb` builds the Debian package into build/deb/.
 
-# Everything the build, the tests and the benchmarks call (xauth lets
-# `xvfb-run make run` show the program on a machine without a display).
+# Everything the build, the package, the tests and the benchmarks call (xauth
+# lets `xvfb-run make run` show the program on a machine without a display;
+# dpkg-dev and file compute the package's dependencies).
 PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
-            fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream
+            fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream \
+            dpkg-dev file lintian
 # The commands the tests call, each with the package that brings it; checked
 # before any test runs, so a test that needs a new one fails here, by name.
 TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdotool \
@@ -16,7 +18,10 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
                  seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
                  head:coreutils cp:coreutils truncate:coreutils cut:coreutils tr:coreutils \
-                 sort:coreutils bash:bash find:findutils grep:grep sed:sed
+                 sort:coreutils bash:bash find:findutils grep:grep sed:sed \
+                 cpack:cmake dpkg-buildflags:dpkg-dev dpkg-shlibdeps:dpkg-dev file:file \
+                 gzip:gzip lintian:lintian dpkg-deb:dpkg setpriv:util-linux sha256sum:coreutils \
+                 stat:coreutils chown:coreutils id:coreutils nproc:coreutils diff:diffutils
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local
@@ -24,7 +29,7 @@ PURGE    ?=
 # WERROR=1 (as .ci/run builds) makes every compiler warning an error.
 WERROR   ?=
 
-.PHONY: run test bench build configure deps test-commands check-format install uninstall clean
+.PHONY: run test bench build configure deps test-commands check-format install uninstall deb clean
 
 run: build
 	cd $(BUILD) && ./quillrace
@@ -41,6 +46,11 @@ install: build
 
 uninstall: configure
 	cmake -DPREFIX="$(PREFIX)" -DPURGE="$(PURGE)" -P $(BUILD)/uninstall.cmake
+
+# The program built with Debian's hardening flags in a build folder of its own,
+# packed by CPack from the install rules.
+deb: deps
+	sh data/build-deb.sh . $(BUILD)/deb
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)

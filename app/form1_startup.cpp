@@ -6,6 +6,7 @@
 #include "report/apptitle.h"
 #include "report/errorreport.h"
 #include "report/messagebox.h"
+#include "stories/libraryfolder.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
@@ -14,7 +15,20 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QStandardPaths>
 #include <QTime>
+
+namespace {
+
+// Each user's own library folder, for a program folder they cannot write to:
+// $XDG_DATA_HOME/quillrace, by default ~/.local/share/quillrace.
+QString userLibraryFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/quillrace");
+}
+
+} // namespace
 
 bool Form1::Form_Load()
 {
@@ -26,16 +40,22 @@ bool Form1::Form_Load()
     });
     step(104, [&] { applySkin(); });
     // A failing existence test runs what it governs: the message and the end.
-    if (step.test(106, [&] { return !StoryStore::storyFileExists(programFolder_); })) {
+    // The folder is settled before the sample is copied into it, so that the
+    // message names the path looked at even when the copy fails.
+    if (step.test(106, [&] {
+            libraryFolder_ = LibraryFolder::choose(programFolder_, userLibraryFolder());
+            LibraryFolder::provide(libraryFolder_, programFolder_);
+            return !StoryStore::storyFileExists(libraryFolder_);
+        })) {
         step(108, [&] {
-            MessageBox::show({StoryStore::missingMessage(programFolder_), AppTitle::appTitle(),
+            MessageBox::show({StoryStore::missingMessage(libraryFolder_), AppTitle::appTitle(),
                               QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
         });
         return false; // 110
     }
     Appearance::loadHandCursor(step, 112, 114, programFolder_, *pointer);
     step(116, [&] { seedRandom(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
-    step(140, [&] { store_.open(programFolder_); }); // 138 creates the connection
+    step(140, [&] { store_.open(libraryFolder_); }); // 138 creates the connection
     step(142, [&] { blnArmed = false; });
     step(144, [&] { Appearance::setBackColor(Label1, Appearance::white); });
     return true;

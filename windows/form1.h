@@ -41,7 +41,8 @@ class Form1 final : public QWidget
     Q_DISABLE_COPY_MOVE(Form1)
 
 public:
-    // The program folder holds dbStory.mdb, HAND-M.CUR and x/o.cjs.
+    // The program folder holds HAND-M.CUR, x/o.cjs and dbStory.mdb: the story
+    // library itself, or the sample each user's own library starts from.
     explicit Form1(const QString& programFolder, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -63,6 +64,9 @@ public:
     void PushButton3_Click(); // Change Story
 
     const QString& programFolder() const { return programFolder_; }
+    // The folder of dbStory.mdb: the program folder when the user can write
+    // to it, else the user's own (LibraryFolder).
+    const QString& libraryFolder() const { return libraryFolder_; }
     StoryStore& storyStore() { return store_; }
 
     // The results window, loaded on first access and after every unload.
@@ -97,6 +101,7 @@ private:
     MousePointer* pointer;
 
     QString programFolder_;
+    QString libraryFolder_ = programFolder_;
     StoryStore store_;
     QPointer<Form2> form2_;
 };

@@ -20,8 +20,11 @@ folder=$(dirname "$(readlink -f "$launcher")")
 for f in quillrace dbStory.mdb HAND-M.CUR x/o.cjs; do
     [ -f "$folder/$f" ] || fail "$f is not in the program folder $folder"
 done
-for size in 32 256; do
+for size in 16 32 48 64 128 256; do
     [ -f "$prefix/share/icons/hicolor/${size}x$size/apps/$app.png" ] || fail "no icon at $size"
+done
+for f in man/man1/quillrace.1.gz doc/quillrace/copyright doc/quillrace/changelog.Debian.gz; do
+    [ -f "$prefix/share/$f" ] || fail "no $f"
 done
 desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml" >/dev/null ||

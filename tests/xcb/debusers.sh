@@ -1,0 +1,96 @@
+# The Debian package unpacked into a root-owned folder, as a system install
+# has it, and started by two unprivileged users: each gets a library of their
+# own in $XDG_DATA_HOME/quillrace, a story added through the window lands in
+# that user's library, and installing the package again leaves both alone.
+set -u
+build=$1 xclose=$2
+. "$(dirname "$0")/lib.sh"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: starting the program as other users needs root"
+    exit 77
+fi
+deb=$(ls "$build"/deb/quillrace_*_amd64.deb) || fail "no package in $build/deb"
+root=$(mktemp -d)
+homes=()
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$root" "${homes[@]}"' EXIT
+chmod 755 "$root"
+dpkg-deb -x "$deb" "$root" || fail "the package does not unpack"
+sample=$(sha256sum <"$root/usr/lib/quillrace/dbStory.mdb")
+
+# start_as <uid>: starts the installed program as that user (who needs no
+# account), with a fresh home and runtime folder it owns; sets pid and home.
+start_as() {
+    home=$(mktemp -d)
+    homes+=("$home")
+    mkdir -m 700 "$home/runtime"
+    chown -R "$1:$1" "$home"
+    setpriv --reuid="$1" --regid="$1" --clear-groups env HOME="$home" \
+        XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" "$root/usr/bin/quillrace" &
+    pid=$!
+}
+
+# stop <main window>: closes the program, which must end cleanly.
+stop() {
+    "$xclose" "$1"
+    wait_exit "$pid" || fail "the program did not end cleanly"
+    pid=""
+}
+
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# wait_height <window> <pixels>: waits (bounded) until the window has that height.
+wait_height() {
+    local i
+    for i in $(seq 50); do
+        xwininfo -id "$1" | grep -q "Height: $2\$" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+stories() {
+    sqlite3 "$1/data/quillrace/dbStory.mdb" "select fldstory from story order by id"
+}
+
+# The first user adds a story through the stories window.
+start_as 4201
+ann=$home
+main=$(wait_window "Quillrace Software")
+[ -n "$main" ] || fail "the first user got no main window"
+click "$main" 268 87 # Change Story
+window=$(wait_window "Stories")
+[ -n "$window" ] || fail "Change Story did not open the stories window"
+wait_height "$window" 215 || fail "the stories window did not open in browsing mode"
+click "$window" 76 194 # Add New
+wait_height "$window" 392 || fail "Add New did not show the editor"
+click "$window" 293 305 # into the editor
+xdotool type --delay 30 "Ann's own story."
+click "$window" 76 194 # Save
+wait_height "$window" 215 || fail "Save did not return to browsing mode"
+click "$window" 508 194 # Close
+stop "$main"
+[ "$(stories "$ann" | tail -n 1)" = "Ann's own story." ] || fail "the story is not in the user's library"
+[ "$(stat -c %u "$ann/data/quillrace/dbStory.mdb")" = 4201 ] || fail "the library is not the user's"
+
+# The second user starts from the sample, with a library of their own.
+start_as 4202
+bob=$home
+main=$(wait_window "Quillrace Software")
+[ -n "$main" ] || fail "the second user got no main window"
+stop "$main"
+[ "$(sha256sum <"$bob/data/quillrace/dbStory.mdb")" = "$sample" ] ||
+    fail "the second user's library is not the sample"
+[ "$(stat -c %u "$bob/data/quillrace/dbStory.mdb")" = 4202 ] || fail "the library is not the user's"
+[ "$(sha256sum <"$root/usr/lib/quillrace/dbStory.mdb")" = "$sample" ] ||
+    fail "a user changed the installed sample"
+
+# Installing again leaves both users' libraries as they were.
+before=$(cat "$ann/data/quillrace/dbStory.mdb" "$bob/data/quillrace/dbStory.mdb" | sha256sum)
+dpkg-deb -x "$deb" "$root" || fail "the package does not unpack again"
+after=$(cat "$ann/data/quillrace/dbStory.mdb" "$bob/data/quillrace/dbStory.mdb" | sha256sum)
+[ "$before" = "$after" ] || fail "installing again changed a user's library"
+[ "$(stories "$ann" | tail -n 1)" = "Ann's own story." ] || fail "the first user's story is gone"
