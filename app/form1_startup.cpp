@@ -28,6 +28,18 @@ QString userLibraryFolder()
            QStringLiteral("/quillrace");
 }
 
+QString chooseLibraryFolder(const QString& programFolder)
+{
+#if defined(QUILL_PACKAGED)
+    // The package manager replaces the program folder's files at every
+    // upgrade, even for root, who could write there.
+    Q_UNUSED(programFolder);
+    return userLibraryFolder();
+#else
+    return LibraryFolder::choose(programFolder, userLibraryFolder());
+#endif
+}
+
 } // namespace
 
 bool Form1::Form_Load()
@@ -43,7 +55,7 @@ bool Form1::Form_Load()
     // The folder is settled before the sample is copied into it, so that the
     // message names the path looked at even when the copy fails.
     if (step.test(106, [&] {
-            libraryFolder_ = LibraryFolder::choose(programFolder_, userLibraryFolder());
+            libraryFolder_ = chooseLibraryFolder(programFolder_);
             LibraryFolder::provide(libraryFolder_, programFolder_);
             return !StoryStore::storyFileExists(libraryFolder_);
         })) {

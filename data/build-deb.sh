@@ -8,7 +8,7 @@ src=$(cd "$1" && pwd)
 out=$2
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 flags() { (cd "$src" && dpkg-buildflags --get "$1"); }
-cmake -S "$src" -B "$out" -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF \
+cmake -S "$src" -B "$out" -DCMAKE_BUILD_TYPE=None -DBUILD_TESTING=OFF -DQUILL_PACKAGED=ON \
     -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
 cmake --build "$out" -j"$(nproc 2>/dev/null || echo 2)" >/dev/null
