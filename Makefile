@@ -7,7 +7,10 @@
 
 # Everything the build, the tests and the benchmarks call (xauth lets
 # `xvfb-run make run` show the program on a machine without a display).
-PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
+# mdbtools-dev (libmdb, with libmdb3 at run time) reads Access libraries,
+# through pkg-config; python3 runs the tests' writer of Access fixtures.
+PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
+            mdbtools-dev libmdb3 python3 \
             fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream
 # The commands the tests call, each with the package that brings it; checked
 # before any test runs, so a test that needs a new one fails here, by name.
@@ -15,7 +18,8 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  xprop:x11-utils xwininfo:x11-utils desktop-file-validate:desktop-file-utils \
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
                  seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
-                 head:coreutils cp:coreutils truncate:coreutils find:findutils grep:grep sed:sed
+                 head:coreutils cp:coreutils truncate:coreutils find:findutils grep:grep sed:sed \
+                 python3:python3
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local
