@@ -167,6 +167,11 @@ void Conversion::runReader()
     reader.setProgram(reader_);
     reader.setArguments({library_, newLibrary_});
     reader.setStandardErrorFile(QProcess::nullDevice());
+    // libmdb's debugging options would print the file's rows where the reader's
+    // answer goes.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("MDBOPTS"));
+    reader.setProcessEnvironment(environment);
     const pid_t parent = ::getpid();
     const auto memory = rlim_t(options_.memoryLimit);
     // Runs in the reader's process before the program starts: only calls that
