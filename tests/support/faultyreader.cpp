@@ -1,6 +1,6 @@
-// A test-only stand-in for quillrace-jetreader that fails as FAULT says: so
-// that the conversion's handling of a reader that crashes, hangs or takes
-// memory without end can be tested without a fault switch in the real one.
+// A test-only stand-in for quillrace-jetreader that fails as FAULT says, so
+// that a reader that crashes, hangs or takes memory without end can be tested
+// without a fault switch in the real one.
 
 #include "stories/jetreaderprotocol.h"
 
@@ -10,7 +10,6 @@
 #include <new>
 #include <string_view>
 #include <unistd.h>
-#include <vector>
 
 int main(int argc, char* argv[])
 {
@@ -18,20 +17,15 @@ int main(int argc, char* argv[])
     if (fault == "crash")
         std::raise(SIGSEGV);
     if (fault == "hang" && argc == 3) {
-        if (FILE* file = std::fopen(argv[2], "w")) {
-            std::fprintf(file, "%d\n", int(getpid()));
-            std::fclose(file);
-        }
+        if (std::FILE* file = std::fopen(argv[2], "w"))
+            std::fprintf(file, "%d\n", int(getpid())), std::fclose(file);
         for (;;)
             pause();
     }
-    // A limit that did not hold ends the test's hog at 1 GiB all the same.
+    // Should the limit not hold, the hog still stops at 1 GiB.
     try {
-        std::vector<char*> blocks;
-        for (int i = 0; i < 64; ++i) {
-            blocks.push_back(new char[16 << 20]);
-            std::memset(blocks.back(), 1, 16 << 20);
-        }
+        for (int i = 0; i < 64; ++i)
+            std::memset(new char[16 << 20], 1, 16 << 20);
     } catch (const std::bad_alloc&) {
         return JetReader::OutOfMemory;
     }

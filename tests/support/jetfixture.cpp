@@ -21,7 +21,8 @@ QString faultyReader(const QString& fault)
     return QStringLiteral(FAULTY_READERS "/jetreader_") + fault;
 }
 
-QList<ProgramFolder::Row> make(const QString& path, const QStringList& options, const QString& rows)
+QList<ProgramFolder::Row> make(const QString& path, const QStringList& options, const QString& rows,
+                               const Patch& patch)
 {
     QTemporaryDir scratch;
     const QString expected = scratch.filePath(QStringLiteral("expected.json"));
@@ -34,6 +35,13 @@ QList<ProgramFolder::Row> make(const QString& path, const QStringList& options, 
         makejet.exitCode() != 0)
         throw std::runtime_error("makejet.py failed: " +
                                  makejet.readAllStandardError().toStdString());
+    if (patch) {
+        QByteArray patched = bytes(path);
+        patch(patched);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(patched) != patched.size())
+            throw std::runtime_error("cannot patch " + path.toStdString());
+    }
     return JetFixture::rows(expected);
 }
 
@@ -56,13 +64,6 @@ QByteArray bytes(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("cannot read " + path.toStdString());
     return file.readAll();
-}
-
-void write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        throw std::runtime_error("cannot write " + path.toStdString());
 }
 
 } // namespace JetFixture

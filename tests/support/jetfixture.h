@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // Microsoft Access files for tests, written at test time by makejet.py (run
 // with python3) from the small JSON files in tests/stories/jet/.
 namespace JetFixture {
@@ -17,15 +19,17 @@ namespace JetFixture {
 QString reader();
 QString faultyReader(const QString& fault);
 
+// A change to a fixture's bytes: damage, or a form makejet cannot write.
+using Patch = std::function<void(QByteArray&)>;
+
 // Writes an Access file at `path` with makejet's options, its stories from the
-// JSON file `rows` in jet/ (none with --random-stories). Returns the rows a
-// reader must give: every row but the deleted ones, ordered by key.
+// JSON file `rows` in jet/ (none with --random-stories), and patches it.
+// Returns the rows a reader must give: every row but the deleted ones, by key.
 QList<ProgramFolder::Row> make(const QString& path, const QStringList& options,
-                               const QString& rows = {});
+                               const QString& rows = {}, const Patch& patch = {});
 // The rows of a JSON file of [id, text or null] pairs, ordered by key.
 QList<ProgramFolder::Row> rows(const QString& jsonPath);
 
 QByteArray bytes(const QString& path);
-void write(const QString& path, const QByteArray& bytes);
 
 } // namespace JetFixture
