@@ -51,6 +51,11 @@ bool noRoom(int error)
     return error == ENOSPC || error == EDQUOT;
 }
 
+QByteArray path(const QString& name)
+{
+    return QFile::encodeName(name);
+}
+
 QString plural(qint64 count, const QString& one, const QString& many)
 {
     return count == 1 ? one : many.arg(count);
@@ -71,7 +76,7 @@ public:
         // nothing left to take.
         for (const QString& path : {newLibrary_, copying_, madeKept_})
             if (!path.isEmpty())
-                ::unlink(QFile::encodeName(path).constData());
+                ::unlink(AccessConversion::path(path).constData());
     }
 
     Result run(int accessFd, const struct stat& access);
@@ -100,11 +105,6 @@ private:
     QString madeKept_;   // the kept file this conversion made, until it is done
 };
 
-QByteArray path(const QString& name)
-{
-    return QFile::encodeName(name);
-}
-
 Result Conversion::run(int accessFd, const struct stat& access)
 {
     // Left by a conversion cut short: never a library, never a kept file.
@@ -116,8 +116,7 @@ Result Conversion::run(int accessFd, const struct stat& access)
     if (created < 0) {
         const int error = errno;
         if (noRoom(error))
-            refuse(QStringLiteral("there is not enough free disk space for the new library"),
-                   QStringLiteral("Free some space, then start this program again. "));
+            refuseSystem({}, error);
         refuse(QStringLiteral("the folder %1 cannot be written (%2)")
                    .arg(QDir::toNativeSeparators(folder_), systemText(error)));
     }
