@@ -86,26 +86,34 @@ AccessFile::~AccessFile()
 
 void AccessFile::openTable()
 {
-    // libmdb ends the list of objects quietly at a page it cannot read, which
-    // would make a file cut short look as if it had no table story.
     const unsigned catalogPage = 2;
     if (mdb_read_pg(mdb_, catalogPage) != pageSize_ || mdb_->pg_buf[0] != MDB_PAGE_TABLE)
         damaged("its list of tables cannot be read");
     const auto objects = std::uint32_t(signed32(mdb_->pg_buf, mdb_->fmt->tab_num_rows_offset));
     GPtrArray* catalog = mdb_read_catalog(mdb_, MDB_ANY);
-    if (!catalog || catalog->len < objects)
+    if (!catalog)
         damaged("its list of tables cannot be read");
-    // Access finds a table by its name without regard to case.
-    for (guint i = 0; i < catalog->len && !table_; ++i) {
+    // Access finds a table by its name without regard to case. libmdb lists
+    // deleted objects too, so a second table story is one deleted but not yet
+    // compacted away, and which is which cannot be told.
+    MdbCatalogEntry* story = nullptr;
+    for (guint i = 0; i < catalog->len; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
         if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry) ||
             !named(entry->object_name, "story"))
             continue;
-        if (!(table_ = mdb_read_table(entry)) || !mdb_read_columns(table_))
-            damaged("the definition of its table story cannot be read");
+        if (story)
+            damaged("it lists a table story twice; compacting it in Microsoft Access mends that");
+        story = entry;
     }
-    if (!table_)
+    // libmdb ends the list quietly at a page it cannot read, which would make a
+    // file cut short look as if it had no table story.
+    if (!story && catalog->len < objects)
+        damaged("its list of tables cannot be read");
+    if (!story)
         refuse(JetReader::NoStoryTable);
+    if (!(table_ = mdb_read_table(story)) || !mdb_read_columns(table_))
+        damaged("the definition of its table story cannot be read");
     for (guint i = 0; i < table_->num_cols; ++i) {
         auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
         if (named(column->name, "id")) {
