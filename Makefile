@@ -7,8 +7,11 @@
 
 # Everything the build, the package, the tests and the benchmarks call (xauth
 # lets `xvfb-run make run` show the program on a machine without a display;
-# dpkg-dev and file compute the package's dependencies).
-PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
+# dpkg-dev and file compute the package's dependencies). mdbtools-dev (libmdb,
+# with libmdb3 at run time) reads Access libraries, through pkg-config;
+# python3 runs the tests' writer of Access fixtures.
+PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev \
+            sqlite3 mdbtools-dev libmdb3 python3 \
             fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream \
             dpkg-dev file lintian
 # The commands the tests call, each with the package that brings it; checked
@@ -21,7 +24,8 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  sort:coreutils bash:bash find:findutils grep:grep sed:sed \
                  cpack:cmake dpkg-buildflags:dpkg-dev dpkg-shlibdeps:dpkg-dev file:file \
                  gzip:gzip lintian:lintian dpkg-deb:dpkg setpriv:util-linux sha256sum:coreutils \
-                 stat:coreutils chown:coreutils id:coreutils nproc:coreutils diff:diffutils
+                 stat:coreutils chown:coreutils id:coreutils nproc:coreutils diff:diffutils \
+                 python3:python3
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local

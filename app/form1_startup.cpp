@@ -6,6 +6,8 @@
 #include "report/apptitle.h"
 #include "report/errorreport.h"
 #include "report/messagebox.h"
+#include "stories/accessconversion.h"
+#include "stories/jetreaderprotocol.h"
 #include "stories/libraryfolder.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
@@ -67,9 +69,24 @@ bool Form1::Form_Load()
     }
     Appearance::loadHandCursor(step, 112, 114, programFolder_, *pointer);
     step(116, [&] { seedRandom(QTime::currentTime().msecsSinceStartOfDay() / 1000.0); });
-    step(140, [&] { store_.open(libraryFolder_); }); // 138 creates the connection
+    // An Access library becomes one of the program's own before it is opened.
+    std::optional<AccessConversion::Result> converted;
+    step(140, [&] { // 138 creates the connection
+        converted = AccessConversion::convertIfAccess(
+            StoryStore::storyFilePath(libraryFolder_),
+            Appearance::programFile(programFolder_, QLatin1String(JetReader::programName)));
+        store_.open(libraryFolder_);
+    });
     step(142, [&] { blnArmed = false; });
     step(144, [&] { Appearance::setBackColor(Label1, Appearance::white); });
+    // Its own step: a failure to tell is never taken for a failed open.
+    if (converted)
+        step(146, [&] {
+            MessageBox::show(
+                {AccessConversion::convertedMessage(
+                     QFileInfo(StoryStore::storyFilePath(libraryFolder_)).fileName(), *converted),
+                 AppTitle::appTitle(), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok});
+        });
     return true;
 }
 

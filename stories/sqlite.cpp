@@ -1,6 +1,7 @@
 #include "stories/sqlite.h"
 
 #include "core/failures.h"
+#include "stories/accessconversion.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -86,10 +87,8 @@ void checkHeader(const QString& path)
     const QString name = QFileInfo(path).fileName();
     if (header.isEmpty())
         throw StoreError(name + QStringLiteral(" is empty: it is not an SQLite database."));
-    // Jet 3/4 (.mdb) and ACE (.accdb) files: 00 01 00 00, then the format name.
-    static const QByteArray jetMark("\x00\x01\x00\x00", 4);
-    if (header.startsWith(jetMark) &&
-        (header.mid(4, 15) == "Standard Jet DB" || header.mid(4, 15) == "Standard ACE DB"))
+    // Start-up converts such a file before it opens the library.
+    if (AccessConversion::isAccessHeader(header))
         throw StoreError(name + QStringLiteral(" is an Access (Jet) database, which this program "
                                                "cannot open. It must be an SQLite database."));
     static const QByteArray sqliteMark("SQLite format 3\0", 16);

@@ -3,6 +3,7 @@
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "core/failures.h"
+#include "jetfixture.h"
 #include "programfolder.h"
 #include "report/apptitle.h"
 #include "report/errorreport.h"
@@ -82,6 +83,8 @@ private slots:
     void titlesStayOurOwn();
     void missingLibraryEndsBeforeTheWindow();
     void libraryThatFailsToOpenIsReportedAtLine140();
+    void accessLibraryAtStartUp_data();
+    void accessLibraryAtStartUp();
     void fontButtonsStepTheStoryBoxOnly_data();
     void fontButtonsStepTheStoryBoxOnly();
     void skinPresentOrAbsentLeavesTheLabelWhite();
@@ -210,6 +213,46 @@ void TestForm1::libraryThatFailsToOpenIsReportedAtLine140()
     QVERIFY(!main.form.blnArmed);
     QCOMPARE(background(main.Label1), QColor(Qt::white));
     QVERIFY(!main.form.storyStore().isOpen());
+}
+
+void TestForm1::accessLibraryAtStartUp_data()
+{
+    QTest::addColumn<QString>("fault"); // of the reader; empty for the real one
+    QTest::addColumn<QString>("said");
+    QTest::newRow("converted, then told once the store is open")
+        << QString()
+        << "dbStory.mdb was a Microsoft Access story library. Its 11 stories were carried over "
+           "into a library of this program. The Access file is kept unchanged beside it as "
+           "dbStory.access.mdb.";
+    QTest::newRow("a reader that crashes is reported at line 140, and start-up goes on")
+        << "crash"
+        << "because the program that reads it stopped unexpectedly. The file may be damaged. "
+           "dbStory.mdb was left unchanged.\r\nin Quillrace2021/08/31.Form1.Form_Load at line "
+           "140\r\r";
+}
+
+void TestForm1::accessLibraryAtStartUp()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
+    ProgramFolder folder = ProgramFolder::withoutLibrary();
+    JetFixture::make(folder.libraryPath(), {}, QStringLiteral("stories.json"));
+    // The reader lies beside the program.
+    QVERIFY(QFile::link(fault.isEmpty() ? JetFixture::reader() : JetFixture::faultyReader(fault),
+                        folder.filePath(QStringLiteral("quillrace-jetreader"))));
+    BoxRecorder boxes;
+    Form1 form(folder.path());
+    QVERIFY(form.Form_Load());
+    QCOMPARE(boxes.requests.size(), 1);
+    const MessageBox::Request& box = boxes.requests.first();
+    QVERIFY2(box.text.contains(said), qPrintable(box.text));
+    QCOMPARE(box.icon, fault.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+    QCOMPARE(form.storyStore().isOpen(), fault.isEmpty());
+    if (fault.isEmpty()) {
+        QCOMPARE(box.caption, QStringLiteral("Quillrace"));
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(form.storyStore().allStories().size(), 11);
+    }
 }
 
 void TestForm1::fontButtonsStepTheStoryBoxOnly_data()

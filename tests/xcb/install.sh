@@ -17,7 +17,7 @@ desktop=$prefix/share/applications/$app.desktop
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "the install failed"
 [ -L "$launcher" ] || fail "no launcher link $launcher"
 folder=$(dirname "$(readlink -f "$launcher")")
-for f in quillrace dbStory.mdb HAND-M.CUR x/o.cjs; do
+for f in quillrace quillrace-jetreader dbStory.mdb HAND-M.CUR x/o.cjs; do
     [ -f "$folder/$f" ] || fail "$f is not in the program folder $folder"
 done
 for size in 16 32 48 64 128 256; do

@@ -1,0 +1,153 @@
+// Start-up with an Access library to convert: the time from process start
+// until the main window is shown, for Jet 4 libraries of 10,000 and 100,000
+// stories of 500 characters, and the peak memory of the program and of its
+// reader. Each start is a fresh process on a fresh copy of the Access file.
+//
+//   bench_conversion                 writes the libraries, runs the starts, prints medians
+//   bench_conversion quill <folder>  one start in that program folder (a child run)
+
+#include "jetfixture.h"
+#include "report/messagebox.h"
+#include "stories/storystore.h"
+#include "windows/form1.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+double now()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Prints the moment the window is shown and painted, and the reader's peak.
+int childQuill(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    MessageBox::setHandler([](const MessageBox::Request&) { return QMessageBox::Ok; });
+    Form1 form(QString::fromLocal8Bit(argv[2]));
+    if (!form.Form_Load() || !form.storyStore().isOpen())
+        return 1;
+    form.show();
+    QTimer::singleShot(0, [&] {
+        form.repaint();
+        rusage reader{};
+        getrusage(RUSAGE_CHILDREN, &reader);
+        std::printf("%.9f %ld\n", now(), reader.ru_maxrss);
+        std::fflush(stdout);
+        QApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+struct Sample
+{
+    double seconds;
+    long peakKiB;
+    long readerPeakKiB;
+};
+
+Sample runChild(const char* self, const QString& folder)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        std::exit(1);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const QByteArray where = QFile::encodeName(folder);
+    char* args[] = {const_cast<char*>(self), const_cast<char*>("quill"),
+                    const_cast<char*>(where.constData()), nullptr};
+    const double started = now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self, &actions, nullptr, args, environ) != 0)
+        std::exit(1);
+    close(out[1]);
+    char buffer[128] = {};
+    const ssize_t got = read(out[0], buffer, sizeof buffer - 1);
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    posix_spawn_file_actions_destroy(&actions);
+    double shown = 0;
+    long readerPeak = 0;
+    if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        std::sscanf(buffer, "%lf %ld", &shown, &readerPeak) != 2) {
+        std::fprintf(stderr, "bench_conversion: the start-up child failed\n");
+        std::exit(1);
+    }
+    return {shown - started, usage.ru_maxrss, readerPeak};
+}
+
+template <class T> T median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void measure(const char* self, int stories, int runs)
+{
+    QTemporaryDir folder;
+    const QString library = StoryStore::storyFilePath(folder.path());
+    const QString access = folder.filePath(QStringLiteral("access.source"));
+    // Without the expected rows: this process's own peak would pass to every child.
+    QProcess makejet;
+    makejet.start(QStringLiteral("python3"),
+                  {QStringLiteral(MAKEJET), access, "--seed", "1", "--random-stories",
+                   QString::number(stories), "--story-length", "500"});
+    if (!makejet.waitForFinished(-1) || makejet.exitCode() != 0)
+        std::exit(1);
+    QFile::link(JetFixture::reader(), folder.filePath(QStringLiteral("quillrace-jetreader")));
+    std::vector<double> times;
+    std::vector<long> peaks, readerPeaks;
+    for (int i = 0; i < runs; ++i) {
+        QFile::remove(library);
+        QFile::remove(folder.filePath(QStringLiteral("dbStory.access.mdb")));
+        QFile::copy(access, library);
+        const Sample sample = runChild(self, folder.path());
+        times.push_back(sample.seconds);
+        peaks.push_back(sample.peakKiB);
+        readerPeaks.push_back(sample.readerPeakKiB);
+    }
+    std::printf("  %6d stories  %7.1f ms   peak: program %6ld KiB, reader %6ld KiB   (target "
+                "under %d ms, 200 MB each)\n",
+                stories, median(times) * 1e3, median(peaks), median(readerPeaks),
+                stories >= 100000 ? 3000 : 500);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::string_view(argv[1]) == "quill")
+        return childQuill(argc, argv);
+    QCoreApplication app(argc, argv);
+    std::printf("start-up converting a Jet 4 library of 500-character stories to shown, median "
+                "(platform %s):\n",
+                qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default"
+                                                     : qgetenv("QT_QPA_PLATFORM").constData());
+    measure(argv[0], 10000, 7);
+    measure(argv[0], 100000, 5);
+    return 0;
+}

@@ -1,0 +1,397 @@
+#include "stories/accessconversion.h"
+
+#include "stories/jetreaderprotocol.h"
+#include "stories/sqlite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace AccessConversion {
+namespace {
+
+// One open file descriptor, closed with its holder.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    operator int() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool noRoom(int error)
+{
+    return error == ENOSPC || error == EDQUOT;
+}
+
+QByteArray path(const QString& name)
+{
+    return QFile::encodeName(name);
+}
+
+QString plural(qint64 count, const QString& one, const QString& many)
+{
+    return count == 1 ? one : many.arg(count);
+}
+
+class Conversion
+{
+public:
+    Conversion(const QString& libraryPath, const QString& readerPath, const Options& options)
+        : library_(libraryPath), reader_(readerPath), options_(options),
+          folder_(QFileInfo(libraryPath).absolutePath()), name_(QFileInfo(libraryPath).fileName()),
+          newLibrary_(libraryPath + QStringLiteral(".converting")),
+          copying_(libraryPath + QStringLiteral(".keeping"))
+    {}
+    ~Conversion()
+    {
+        // What a refusal made is taken away again; after the rename there is
+        // nothing left to take.
+        for (const QString& path : {newLibrary_, copying_, madeKept_})
+            if (!path.isEmpty())
+                ::unlink(AccessConversion::path(path).constData());
+    }
+
+    Result run(int accessFd, const struct stat& access);
+
+private:
+    [[noreturn]] void refuse(const QString& because, const QString& advice = {}) const;
+    [[noreturn]] void refuseSystem(const QString& what, int error) const;
+    void tell(Step step) const
+    {
+        if (options_.observer)
+            options_.observer(step);
+    }
+    void runReader();
+    void refuseReader(int exit, const QString& line) const;
+    qint64 countStories() const;
+    QString keep(int accessFd, const struct stat& access);
+    bool sameBytes(const QByteArray& path, int accessFd, off_t size) const;
+    void copy(int accessFd, const QByteArray& kept, mode_t mode);
+    void syncFolder() const;
+
+    QString library_, reader_;
+    const Options& options_;
+    QString folder_, name_;
+    QString newLibrary_; // until renamed into place
+    QString copying_;    // while the Access file is copied
+    QString madeKept_;   // the kept file this conversion made, until it is done
+};
+
+Result Conversion::run(int accessFd, const struct stat& access)
+{
+    // Left by a conversion cut short: never a library, never a kept file.
+    ::unlink(path(newLibrary_).constData());
+    ::unlink(path(copying_).constData());
+    // Writable by the reader for now; the Access file's mode once it is whole.
+    const Descriptor created(
+        ::open(path(newLibrary_).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (created < 0) {
+        const int error = errno;
+        if (noRoom(error))
+            refuseSystem({}, error);
+        refuse(QStringLiteral("the folder %1 cannot be written (%2)")
+                   .arg(QDir::toNativeSeparators(folder_), systemText(error)));
+    }
+    runReader();
+    Result result;
+    result.stories = countStories();
+    if (::fchmod(created, access.st_mode & 0666) != 0 || ::fsync(created) != 0)
+        refuseSystem(QStringLiteral("saving the new library"), errno);
+    tell(Step::LibrarySynced);
+    result.keptAs = keep(accessFd, access);
+    tell(Step::AccessFileKept);
+    syncFolder();
+    tell(Step::FolderSynced);
+    if (::rename(path(newLibrary_).constData(), path(library_).constData()) != 0)
+        refuseSystem(QStringLiteral("putting the new library in its place"), errno);
+    newLibrary_.clear();
+    madeKept_.clear();
+    tell(Step::LibraryInPlace);
+    // The rename is done and cannot be taken back; a failed sync only risks
+    // the old name reappearing after a power cut, which converts again.
+    const Descriptor folder(::open(path(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder >= 0)
+        ::fsync(folder);
+    tell(Step::Done);
+    return result;
+}
+
+void Conversion::refuse(const QString& because, const QString& advice) const
+{
+    throw StoreError(QStringLiteral("%1 is a Microsoft Access story library. It could not be "
+                                    "converted into a library of this program, because %2. %3"
+                                    "%1 was left unchanged.")
+                         .arg(name_, because, advice));
+}
+
+void Conversion::refuseSystem(const QString& what, int error) const
+{
+    if (noRoom(error))
+        refuse(QStringLiteral("there is not enough free disk space for the new library"),
+               QStringLiteral("Free some space, then start this program again. "));
+    refuse(what + QStringLiteral(" failed (") + systemText(error) + u')');
+}
+
+void Conversion::runReader()
+{
+    QProcess reader;
+    reader.setProgram(reader_);
+    reader.setArguments({library_, newLibrary_});
+    reader.setStandardErrorFile(QProcess::nullDevice());
+    // libmdb's debugging options would print the file's rows where the reader's
+    // answer goes.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("MDBOPTS"));
+    reader.setProcessEnvironment(environment);
+    const pid_t parent = ::getpid();
+    const auto memory = rlim_t(options_.memoryLimit);
+    // Runs in the reader's process before the program starts: only calls that
+    // are safe between fork and exec.
+    reader.setChildProcessModifier([parent, memory] {
+        const rlimit space{memory, memory};
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_AS, &space);
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        // A reader whose program was killed must not go on writing.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
+    reader.start(QIODevice::ReadOnly);
+    if (!reader.waitForStarted())
+        refuse(QStringLiteral("the program that reads Access files, %1, could not be started (%2)")
+                   .arg(QDir::toNativeSeparators(reader_), reader.errorString()));
+    tell(Step::ReaderStarted);
+    const auto limit = options_.timeLimit.count();
+    if (!reader.waitForFinished(int(limit))) {
+        reader.kill();
+        reader.waitForFinished();
+        refuse(QStringLiteral("reading it took longer than %1")
+                   .arg(plural((limit + 999) / 1000, QStringLiteral("1 second"),
+                               QStringLiteral("%1 seconds"))),
+               QStringLiteral("The file may be damaged. "));
+    }
+    if (reader.exitStatus() != QProcess::NormalExit)
+        refuse(QStringLiteral("the program that reads it stopped unexpectedly"),
+               QStringLiteral("The file may be damaged. "));
+    const QString line = QString::fromUtf8(reader.readAllStandardOutput().left(400)).trimmed();
+    if (reader.exitCode() != JetReader::Converted)
+        refuseReader(reader.exitCode(), line);
+    tell(Step::ReaderFinished);
+}
+
+void Conversion::refuseReader(int exit, const QString& line) const
+{
+    switch (exit) {
+    case JetReader::NoStoryTable:
+        refuse(QStringLiteral("it has no table named story"));
+    case JetReader::NoIdColumn:
+        refuse(QStringLiteral("its table story has no whole-number column id"));
+    case JetReader::NoTextColumn:
+        refuse(QStringLiteral("its table story has no text column fldstory"));
+    case JetReader::Password:
+        refuse(QStringLiteral("it is protected by a password"),
+               QStringLiteral("Remove the password in Microsoft Access, then start this "
+                              "program again. "));
+    case JetReader::Encrypted:
+        refuse(QStringLiteral("it is encrypted"),
+               QStringLiteral("Decrypt it in Microsoft Access, then start this program again. "));
+    case JetReader::Damaged:
+        refuse(QStringLiteral("it is damaged: ") + line);
+    case JetReader::UnknownCodePage:
+        refuse(QStringLiteral("its texts are in code page %1, which this system cannot read")
+                   .arg(line));
+    case JetReader::SharedKey:
+        refuse(QStringLiteral("two of its stories have the same id, %1").arg(line));
+    case JetReader::MissingKey:
+        refuse(QStringLiteral("one of its stories has no id"));
+    case JetReader::DiskFull:
+        refuseSystem({}, ENOSPC);
+    case JetReader::WriteFailed:
+        refuse(QStringLiteral("writing the new library failed (%1)").arg(line));
+    case JetReader::OutOfMemory:
+        refuse(QStringLiteral("reading it needed more than %1 MB of memory")
+                   .arg(options_.memoryLimit >> 20),
+               QStringLiteral("The file may be damaged. "));
+    default:
+        refuse(QStringLiteral("the program that reads it ended with the unexpected code %1")
+                   .arg(exit));
+    }
+}
+
+qint64 Conversion::countStories() const
+{
+    // The count comes from the new library itself, which also proves it whole.
+    try {
+        sqlite::Connection connection;
+        connection.open(newLibrary_);
+        sqlite::Statement count(connection, QStringLiteral("select count(*) from story"));
+        if (!count.step())
+            throw StoreError(QStringLiteral("no count"));
+        return count.integer(0);
+    } catch (const StoreError& failure) {
+        refuse(QStringLiteral("the new library cannot be read (%1)").arg(failure.description()));
+    }
+}
+
+QString Conversion::keep(int accessFd, const struct stat& access)
+{
+    const QFileInfo library(library_);
+    for (int n = 1; n < 100; ++n) {
+        const QString name = library.completeBaseName() + QStringLiteral(".access") +
+                             (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + u'.' +
+                             library.suffix();
+        const QByteArray kept = path(folder_ + QDir::separator() + name);
+        struct stat existing = {};
+        if (::stat(kept.constData(), &existing) == 0) {
+            // A conversion cut short kept it already: the same file, or a whole copy.
+            if ((existing.st_dev == access.st_dev && existing.st_ino == access.st_ino) ||
+                sameBytes(kept, accessFd, access.st_size))
+                return name;
+            continue;
+        }
+        if (options_.hardLinks && ::linkat(AT_FDCWD, path(library_).constData(), AT_FDCWD,
+                                           kept.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            madeKept_ = QFile::decodeName(kept);
+            return name;
+        }
+        if (options_.hardLinks && (errno == EEXIST || noRoom(errno))) {
+            if (noRoom(errno))
+                refuseSystem({}, errno);
+            continue;
+        }
+        copy(accessFd, kept, access.st_mode & 0666);
+        return name;
+    }
+    refuse(QStringLiteral("every name for keeping it beside the new library is taken"));
+}
+
+bool Conversion::sameBytes(const QByteArray& kept, int accessFd, off_t size) const
+{
+    const Descriptor other(::open(kept.constData(), O_RDONLY | O_CLOEXEC));
+    struct stat info = {};
+    if (other < 0 || ::fstat(other, &info) != 0 || info.st_size != size)
+        return false;
+    char a[65536], b[65536];
+    for (off_t at = 0; at < size;) {
+        const ssize_t got = ::pread(accessFd, a, sizeof a, at);
+        if (got <= 0 || ::pread(other, b, size_t(got), at) != got || std::memcmp(a, b, size_t(got)))
+            return false;
+        at += got;
+    }
+    return true;
+}
+
+void Conversion::copy(int accessFd, const QByteArray& kept, mode_t mode)
+{
+    // Copied under a name of its own and renamed when whole, so that a copy cut
+    // short is never taken for the kept file.
+    const QByteArray partial = path(copying_);
+    {
+        const Descriptor out(
+            ::open(partial.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (out < 0)
+            refuseSystem(QStringLiteral("keeping the Access file"), errno);
+        char buffer[65536];
+        for (off_t at = 0;;) {
+            const ssize_t got = ::pread(accessFd, buffer, sizeof buffer, at);
+            if (got < 0)
+                refuseSystem(QStringLiteral("reading the Access file"), errno);
+            if (got == 0)
+                break;
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t put = ::write(out, buffer + done, size_t(got - done));
+                if (put < 0)
+                    refuseSystem(QStringLiteral("keeping the Access file"), errno);
+                done += put;
+            }
+            at += got;
+        }
+        if (::fsync(out) != 0)
+            refuseSystem(QStringLiteral("keeping the Access file"), errno);
+    }
+    // Never over a file of that name: it is the user's.
+    if (::renameat2(AT_FDCWD, partial.constData(), AT_FDCWD, kept.constData(), RENAME_NOREPLACE) !=
+        0)
+        refuseSystem(QStringLiteral("keeping the Access file"), errno);
+    copying_.clear();
+    madeKept_ = QFile::decodeName(kept);
+}
+
+void Conversion::syncFolder() const
+{
+    const Descriptor folder(::open(path(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder < 0 || ::fsync(folder) != 0)
+        refuseSystem(QStringLiteral("saving the folder"), errno);
+}
+
+} // namespace
+
+bool isAccessHeader(QByteArrayView header)
+{
+    // 00 01 00 00, then the format's name.
+    static const QByteArray mark("\x00\x01\x00\x00", 4);
+    return header.startsWith(mark) && (header.sliced(4).startsWith("Standard Jet DB") ||
+                                       header.sliced(4).startsWith("Standard ACE DB"));
+}
+
+std::optional<Result> convertIfAccess(const QString& libraryPath, const QString& readerPath,
+                                      const Options& options)
+{
+    const QByteArray name = path(libraryPath);
+    const Descriptor access(::open(name.constData(), O_RDONLY | O_CLOEXEC));
+    char header[20] = {};
+    if (access < 0 || ::pread(access, header, sizeof header, 0) != sizeof header ||
+        !isAccessHeader(QByteArrayView(header, sizeof header)))
+        return std::nullopt;
+    // One conversion at a time: a second start-up waits for the first, then
+    // finds the library converted.
+    while (::flock(access, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat held = {}, now = {};
+    if (::fstat(access, &held) != 0 || ::stat(name.constData(), &now) != 0 ||
+        held.st_dev != now.st_dev || held.st_ino != now.st_ino)
+        return std::nullopt;
+    return Conversion(libraryPath, readerPath, options).run(access, held);
+}
+
+QString convertedMessage(const QString& libraryName, const Result& result)
+{
+    return QStringLiteral("%1 was a Microsoft Access story library. %2 carried over into a "
+                          "library of this program. The Access file is kept unchanged beside it "
+                          "as %3.")
+        .arg(libraryName,
+             plural(result.stories, QStringLiteral("Its one story was"),
+                    QStringLiteral("Its %1 stories were")),
+             result.keptAs);
+}
+
+} // namespace AccessConversion
