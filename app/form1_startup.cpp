@@ -18,7 +18,7 @@
 
 bool Form1::Form_Load()
 {
-    Steps step(u"Form1", u"Form_Load");
+    Steps step(u"Form1", u"Form_Load", this);
     step(102, [&] {
         setWindowTitle(AppTitle::productName.toString());
         setWindowIcon(Appearance::programIcon());
@@ -29,7 +29,7 @@ bool Form1::Form_Load()
     if (step.test(106, [&] { return !StoryStore::storyFileExists(programFolder_); })) {
         step(108, [&] {
             MessageBox::show({StoryStore::missingMessage(programFolder_), AppTitle::appTitle(),
-                              QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+                              QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, this});
         });
         return false; // 110
     }
@@ -57,7 +57,7 @@ void Form1::applySkin()
 
 void Form1::Form_QueryUnload()
 {
-    Steps step(u"Form1", u"Form_QueryUnload");
+    Steps step(u"Form1", u"Form_QueryUnload", this);
     step(100, [&] { store_.close(); }); // 102 and 104: close and release the connection
     step(106, [&] { QCoreApplication::processEvents(); });
     step(108, [&] { QCoreApplication::processEvents(); });
