@@ -7,15 +7,17 @@
 
 # Everything the build, the tests and the benchmarks call (xauth lets
 # `xvfb-run make run` show the program on a machine without a display).
-PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev sqlite3 \
-            fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream
+PACKAGES := cmake g++ make qt6-base-dev qt6-qpa-plugins qt6-wayland libsqlite3-dev libx11-dev \
+            sqlite3 fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream weston
 # The commands the tests call, each with the package that brings it; checked
 # before any test runs, so a test that needs a new one fails here, by name.
 TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdotool \
                  xprop:x11-utils xwininfo:x11-utils desktop-file-validate:desktop-file-utils \
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
                  seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
-                 head:coreutils cp:coreutils truncate:coreutils find:findutils grep:grep sed:sed
+                 head:coreutils tail:coreutils wc:coreutils chmod:coreutils cp:coreutils \
+                 truncate:coreutils find:findutils grep:grep sed:sed awk:mawk \
+                 weston:weston weston-debug:weston
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local
