@@ -25,11 +25,14 @@ void TestOwners::everyBoxBelongsToTheWindowThatOpensIt_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("owner");
-    QTest::newRow("a box of Stories belongs to Stories") << "Save blank" << "Stories";
+    QTest::newRow("a box of Stories belongs to Stories") << "Save blank"
+                                                         << "Stories";
     QTest::newRow("a failure while Results loads belongs to the main window, on screen")
-        << "broken cursor" << "main";
+        << "broken cursor"
+        << "main";
     QTest::newRow("the missing library's box, before its main window shows, belongs to none")
-        << "no library" << "none";
+        << "no library"
+        << "none";
 }
 
 void TestOwners::everyBoxBelongsToTheWindowThatOpensIt()
