@@ -10,9 +10,9 @@
 # dpkg-dev and file compute the package's dependencies). mdbtools-dev (libmdb,
 # with libmdb3 at run time) reads Access libraries, through pkg-config;
 # python3 runs the tests' writer of Access fixtures.
-PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libsqlite3-dev libx11-dev \
-            sqlite3 mdbtools-dev libmdb3 python3 \
-            fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream \
+PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-wayland libsqlite3-dev \
+            libx11-dev sqlite3 mdbtools-dev libmdb3 python3 \
+            fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream weston \
             dpkg-dev file lintian
 # The commands the tests call, each with the package that brings it; checked
 # before any test runs, so a test that needs a new one fails here, by name.
@@ -20,8 +20,9 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  xprop:x11-utils xwininfo:x11-utils desktop-file-validate:desktop-file-utils \
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
                  seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
-                 head:coreutils cp:coreutils truncate:coreutils cut:coreutils tr:coreutils \
-                 sort:coreutils bash:bash find:findutils grep:grep sed:sed \
+                 head:coreutils tail:coreutils wc:coreutils chmod:coreutils cp:coreutils \
+                 truncate:coreutils cut:coreutils tr:coreutils sort:coreutils bash:bash \
+                 find:findutils grep:grep sed:sed awk:mawk weston:weston weston-debug:weston \
                  cpack:cmake dpkg-buildflags:dpkg-dev dpkg-shlibdeps:dpkg-dev file:file \
                  gzip:gzip lintian:lintian dpkg-deb:dpkg setpriv:util-linux sha256sum:coreutils \
                  stat:coreutils chown:coreutils id:coreutils nproc:coreutils diff:diffutils \

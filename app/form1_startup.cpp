@@ -46,7 +46,7 @@ QString chooseLibraryFolder(const QString& programFolder)
 
 bool Form1::Form_Load()
 {
-    Steps step(u"Form1", u"Form_Load");
+    Steps step(u"Form1", u"Form_Load", this);
     step(102, [&] {
         setWindowTitle(AppTitle::productName.toString());
         setWindowIcon(Appearance::programIcon());
@@ -63,7 +63,7 @@ bool Form1::Form_Load()
         })) {
         step(108, [&] {
             MessageBox::show({StoryStore::missingMessage(libraryFolder_), AppTitle::appTitle(),
-                              QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+                              QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, this});
         });
         return false; // 110
     }
@@ -85,7 +85,8 @@ bool Form1::Form_Load()
             MessageBox::show(
                 {AccessConversion::convertedMessage(
                      QFileInfo(StoryStore::storyFilePath(libraryFolder_)).fileName(), *converted),
-                 AppTitle::appTitle(), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok});
+                 AppTitle::appTitle(), QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok,
+                 this});
         });
     return true;
 }
@@ -106,7 +107,7 @@ void Form1::applySkin()
 
 void Form1::Form_QueryUnload()
 {
-    Steps step(u"Form1", u"Form_QueryUnload");
+    Steps step(u"Form1", u"Form_QueryUnload", this);
     step(100, [&] { store_.close(); }); // 102 and 104: close and release the connection
     step(106, [&] { QCoreApplication::processEvents(); });
     step(108, [&] { QCoreApplication::processEvents(); });

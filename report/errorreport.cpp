@@ -36,14 +36,15 @@ QString describe(const std::exception_ptr& failure)
 
 } // namespace ErrorReport
 
-void reportError(const QString& description, const QString& location, int line)
+void reportError(const QString& description, const QString& location, int line,
+                 const QWidget* owner)
 {
     MessageBox::show({ErrorReport::message(description, location, line),
                       QStringLiteral("Application Error"), QMessageBox::Warning, QMessageBox::Ok,
-                      QMessageBox::Ok});
+                      QMessageBox::Ok, owner});
 }
 
 void Steps::report(const std::exception_ptr& failure) const noexcept
 {
-    reportError(ErrorReport::describe(failure), location_, currentLine_);
+    reportError(ErrorReport::describe(failure), location_, currentLine_, owner_);
 }

@@ -5,12 +5,14 @@
 #include <exception>
 #include <utility>
 
+class QWidget;
+
 // The one failure report of the program, and the numbered steps that use it.
 //
 // A handler that does real work names its window and procedure once and runs
 // its steps with their line numbers:
 //
-//     Steps step(u"Form1", u"PushButton1_Click");
+//     Steps step(u"Form1", u"PushButton1_Click", this);
 //     step(100, [&] { PushButton1->setEnabled(false); });
 //     if (step.test(114, [&] { return RichTextBox2->text().isEmpty(); }))
 //         return;
@@ -41,15 +43,17 @@ QString describe(const std::exception_ptr& failure);
 
 } // namespace ErrorReport
 
-// Shows the report in a box titled "Application Error" (warning icon, OK) and
-// returns when the user has closed it.
-void reportError(const QString& description, const QString& location, int line);
+// Shows the report in a box titled "Application Error" (warning icon, OK), over
+// the owner's window, and returns when the user has closed it.
+void reportError(const QString& description, const QString& location, int line,
+                 const QWidget* owner = nullptr);
 
 class Steps
 {
 public:
-    Steps(QStringView window, QStringView procedure)
-        : location_(ErrorReport::location(window, procedure))
+    // `owner` is the window the procedure belongs to; its reports show over it.
+    Steps(QStringView window, QStringView procedure, const QWidget* owner = nullptr)
+        : location_(ErrorReport::location(window, procedure)), owner_(owner)
     {}
 
     // Runs one numbered step; a failure is reported and swallowed.
@@ -81,5 +85,6 @@ private:
     void report(const std::exception_ptr& failure) const noexcept;
 
     QString location_;
+    const QWidget* owner_;
     int currentLine_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "report/messagebox.h"
 
+#include "controls/windowowner.h"
+
 namespace MessageBox {
 namespace {
 Handler& handler()
@@ -25,6 +27,7 @@ QMessageBox::StandardButton show(const Request& request)
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
     box.setTextFormat(Qt::PlainText);
+    WindowOwner::set(box, request.owner);
     box.exec();
     return box.standardButton(box.clickedButton());
 }

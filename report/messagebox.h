@@ -16,9 +16,10 @@ struct Request
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    const QWidget* owner = nullptr; // the window that opens the box
 };
 
-// Shows the box modally and returns the button that closed it.
+// Shows the box modally, over its owner, and returns the button that closed it.
 QMessageBox::StandardButton show(const Request& request);
 
 // Tests answer boxes through a handler; an empty handler brings back the real box.

@@ -23,7 +23,7 @@ qint32 lngSeconds = 0;
 
 void Form1::PushButton4_Click()
 {
-    Steps step(u"Form1", u"PushButton4_Click");
+    Steps step(u"Form1", u"PushButton4_Click", this);
     // While the read waits for another program's lock the pointer is the
     // hourglass; the pick waits one busy timeout at most.
     const StoryStore::Action action(store_, pointer->hourglassWhileWaiting());
@@ -78,7 +78,7 @@ void Form1::Timer1_Timer() noexcept
 
 void Form1::PushButton1_Click()
 {
-    Steps step(u"Form1", u"PushButton1_Click");
+    Steps step(u"Form1", u"PushButton1_Click", this);
     step(100, [&] { PushButton1->setEnabled(false); });
     step(102, [&] { PushButton4->setEnabled(true); });
     step(104, [&] { PushButton3->setEnabled(true); });

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -32,15 +33,19 @@ void put32(QByteArray& out, quint32 value)
     put16(out, int(value >> 16));
 }
 
-// A cursor file holds one 32-bit picture with its AND mask, bottom row first,
-// and keeps the hotspot in the directory entry.
-int makeCursor(const QString& sourcePath, const QString& outPath)
+// One picture of the cursor source: square rows of '#', 'o' and '.', and the
+// hotspot that goes with it.
+struct CursorPicture
 {
-    QFile source(sourcePath);
-    if (!source.open(QIODevice::ReadOnly | QIODevice::Text))
-        return fail("cannot read the cursor source");
     QStringList rows;
     int hotX = 0, hotY = 0;
+};
+
+// The pictures of the source, each begun by its "hotspot x y" line. Empty when
+// a picture is not square or has no rows.
+QList<CursorPicture> readCursorSource(QFile& source)
+{
+    QList<CursorPicture> pictures;
     QTextStream in(&source);
     while (!in.atEnd()) {
         const QString line = in.readLine();
@@ -48,32 +53,41 @@ int makeCursor(const QString& sourcePath, const QString& outPath)
             continue;
         if (line.startsWith(QLatin1String("hotspot"))) {
             const QStringList parts = line.split(u' ', Qt::SkipEmptyParts);
-            hotX = parts.value(1).toInt();
-            hotY = parts.value(2).toInt();
-            continue;
+            pictures.append({{}, parts.value(1).toInt(), parts.value(2).toInt()});
+        } else if (!pictures.isEmpty()) {
+            pictures.last().rows.append(line);
         }
-        rows.append(line);
     }
-    const int size = 32;
-    if (rows.size() != size)
-        return fail("the cursor source must have 32 rows");
+    for (const CursorPicture& picture : std::as_const(pictures)) {
+        const qsizetype size = picture.rows.size();
+        if (size == 0 || size > 255 ||
+            std::any_of(picture.rows.cbegin(), picture.rows.cend(),
+                        [size](const QString& row) { return row.size() > size; }))
+            return {};
+    }
+    return pictures;
+}
 
+// The image data of one picture as a cursor file stores it: the header, 32-bit
+// pixels and the AND mask (rows padded to whole 32-bit words), bottom row first.
+QByteArray cursorImage(const CursorPicture& picture)
+{
+    const int size = int(picture.rows.size());
     QByteArray pixels, mask;
     for (int y = size - 1; y >= 0; --y) {
-        quint32 maskRow = 0;
+        QByteArray maskRow((size + 31) / 32 * 4, '\0');
         for (int x = 0; x < size; ++x) {
-            const QChar c = x < rows[y].size() ? rows[y].at(x) : QChar(u'.');
+            const QString& row = picture.rows[y];
+            const QChar c = x < row.size() ? row.at(x) : QChar(u'.');
             const bool clear = c == u'.';
             const quint8 shade = c == u'o' ? 0xFF : 0x00;
             pixels.append(char(shade)).append(char(shade)).append(char(shade));
             pixels.append(char(clear ? 0x00 : 0xFF));
             if (clear)
-                maskRow |= 0x80000000u >> x;
+                maskRow[x / 8] = char(maskRow[x / 8] | (0x80 >> (x % 8)));
         }
-        for (int shift = 24; shift >= 0; shift -= 8)
-            mask.append(char((maskRow >> shift) & 0xFF));
+        mask += maskRow;
     }
-
     QByteArray header; // BITMAPINFOHEADER: the height counts picture and mask
     put32(header, 40);
     put32(header, size);
@@ -82,23 +96,40 @@ int makeCursor(const QString& sourcePath, const QString& outPath)
     put16(header, 32);
     put32(header, 0);
     put32(header, quint32(pixels.size() + mask.size()));
-    put32(header, 0);
-    put32(header, 0);
-    put32(header, 0);
-    put32(header, 0);
+    for (int i = 0; i < 4; ++i)
+        put32(header, 0);
+    return header + pixels + mask;
+}
 
-    QByteArray file;
-    put16(file, 0);
-    put16(file, 2); // a cursor
-    put16(file, 1);
-    file.append(char(size)).append(char(size)).append(char(0)).append(char(0));
-    put16(file, hotX);
-    put16(file, hotY);
-    put32(file, quint32(header.size() + pixels.size() + mask.size()));
-    put32(file, 22);
-    file += header + pixels + mask;
+// A cursor file holds every picture of the source, each with its hotspot in its
+// directory entry, so a program can take the one that fits the screen.
+int makeCursor(const QString& sourcePath, const QString& outPath)
+{
+    QFile source(sourcePath);
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Text))
+        return fail("cannot read the cursor source");
+    const QList<CursorPicture> pictures = readCursorSource(source);
+    if (pictures.isEmpty())
+        return fail("each picture of the cursor source must be square, as many rows as wide");
+
+    QByteArray directory, images;
+    put16(directory, 0);
+    put16(directory, 2); // a cursor
+    put16(directory, int(pictures.size()));
+    const int dataStart = 6 + 16 * int(pictures.size());
+    for (const CursorPicture& picture : pictures) {
+        const QByteArray image = cursorImage(picture);
+        const char size = char(picture.rows.size());
+        directory.append(size).append(size).append(char(0)).append(char(0));
+        put16(directory, picture.hotX);
+        put16(directory, picture.hotY);
+        put32(directory, quint32(image.size()));
+        put32(directory, quint32(dataStart + images.size()));
+        images += image;
+    }
 
     QFile out(outPath);
+    const QByteArray file = directory + images;
     if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
         return fail("cannot write the cursor");
     return 0;

@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -115,25 +116,76 @@ QIcon programIcon()
     return icon;
 }
 
-QCursor loadCursor(const QString& path)
+namespace {
+
+struct CursorPicture
+{
+    QImage image;
+    QPoint hotSpot; // in the picture's own pixels
+};
+
+// Every picture of a cursor or icon file, the smallest first. A cursor file
+// (type 2) keeps each picture's hotspot in its directory entry where an icon
+// keeps its planes and bit count; an icon used as a cursor points with its
+// top-left corner.
+QList<CursorPicture> readCursorFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         Failure::raise(Failure::invalidPicture);
-    const QByteArray head = file.peek(14);
+    QByteArray head;
+    const auto word = [&](qsizetype at) {
+        return at + 1 < head.size() ? quint8(head[at]) | quint8(head[at + 1]) << 8 : 0;
+    };
+    head = file.peek(6);
+    const int count = std::max(word(4), 1);
+    head = file.peek(6 + 16 * qint64(count)); // the directory, before the reader moves on
     QImageReader reader(&file, "ico");
-    const QImage image = reader.read();
-    if (image.isNull())
-        Failure::raise(Failure::invalidPicture);
-    // A cursor file (type 2) keeps its hotspot where an icon keeps its planes
-    // and bit count; an icon used as a cursor points with its top-left corner.
-    int x = 0, y = 0;
-    const auto word = [&](int at) { return quint8(head[at]) | quint8(head[at + 1]) << 8; };
-    if (head.size() >= 14 && word(2) == 2) {
-        x = word(10);
-        y = word(12);
+    QList<CursorPicture> pictures;
+    for (int i = 0; i < count && reader.jumpToImage(i); ++i) {
+        CursorPicture picture{reader.read(), {}};
+        if (picture.image.isNull())
+            continue;
+        if (word(2) == 2)
+            picture.hotSpot = QPoint(word(6 + 16 * i + 4), word(6 + 16 * i + 6));
+        pictures.append(picture);
     }
-    return QCursor(QPixmap::fromImage(image), x, y);
+    if (pictures.isEmpty())
+        Failure::raise(Failure::invalidPicture);
+    std::stable_sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) {
+        return a.image.width() < b.image.width();
+    });
+    return pictures;
+}
+
+} // namespace
+
+QCursor loadCursor(const QString& path, qreal devicePixelRatio)
+{
+    // The smallest picture is the cursor's size in logical pixels; the screen
+    // wants that many times its device pixel ratio. The first picture at least
+    // that large is made to fit, else the largest: a whole multiple keeps its
+    // pixels sharp, any other size is smoothed.
+    const QList<CursorPicture> pictures = readCursorFile(path);
+    const int wanted = qRound(pictures.first().image.width() * devicePixelRatio);
+    const auto fits = std::find_if(pictures.cbegin(), pictures.cend(),
+                                   [&](const auto& p) { return p.image.width() >= wanted; });
+    const CursorPicture& picture = fits != pictures.cend() ? *fits : pictures.last();
+    QImage image = picture.image;
+    QPointF hotSpot = picture.hotSpot;
+    if (image.width() != wanted) {
+        hotSpot *= double(wanted) / image.width();
+        image = image.scaledToWidth(wanted, wanted % image.width() == 0 ? Qt::FastTransformation
+                                                                        : Qt::SmoothTransformation);
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    // Qt takes a cursor's hotspot in logical pixels, except on X11, whose
+    // platform plugin (Qt 6.4) hands it to the server as it is, in the
+    // picture's own pixels.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        hotSpot /= devicePixelRatio;
+    return QCursor(pixmap, qRound(hotSpot.x()), qRound(hotSpot.y()));
 }
 
 void loadHandCursor(Steps& step, int testLine, int loadLine, const QString& programFolder,
@@ -141,7 +193,9 @@ void loadHandCursor(Steps& step, int testLine, int loadLine, const QString& prog
 {
     const QString file = programFile(programFolder, QStringLiteral("HAND-M.CUR"));
     if (step.test(testLine, [&] { return fileExists(file); }))
-        step(loadLine, [&] { pointer.setCustomCursor(loadCursor(file)); });
+        step(loadLine, [&] {
+            pointer.setCustomCursor(loadCursor(file, pointer.window().devicePixelRatioF()));
+        });
 }
 
 } // namespace Appearance

@@ -49,9 +49,11 @@ void centreOnScreen(QWidget& window);
 // The program's own icon, 32 by 32 with a larger picture for dense screens.
 QIcon programIcon();
 
-// Loads a Windows cursor file, hotspot included. Throws std::runtime_error
-// when the file cannot be read as a picture.
-QCursor loadCursor(const QString& path);
+// Loads a Windows cursor file, hotspot included, for a screen of that device
+// pixel ratio: of the file's pictures the one that fits, scaled when none has
+// the size, the hotspot on the same spot of it. Throws std::runtime_error when
+// the file cannot be read as a picture.
+QCursor loadCursor(const QString& path, qreal devicePixelRatio = 1.0);
 
 // The optional hand cursor of every window, as two numbered steps of its load:
 // at testLine the test that HAND-M.CUR exists in the program folder and, when

@@ -106,7 +106,7 @@ Form1::~Form1()
 Form2& Form1::results()
 {
     if (!form2_) {
-        form2_ = new Form2(programFolder_);
+        form2_ = new Form2(programFolder_, this);
         form2_->Form_Load();
     }
     return *form2_;
@@ -122,13 +122,13 @@ void Form1::stepFontSize(double points)
 
 void Form1::PushButton2_Click()
 {
-    Steps step(u"Form1", u"PushButton2_Click");
+    Steps step(u"Form1", u"PushButton2_Click", this);
     step(100, [&] { stepFontSize(-1); });
 }
 
 void Form1::PushButton5_Click()
 {
-    Steps step(u"Form1", u"PushButton5_Click");
+    Steps step(u"Form1", u"PushButton5_Click", this);
     step(100, [&] { stepFontSize(+1); });
 }
 
@@ -141,9 +141,9 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::PushButton3_Click()
 {
-    Steps step(u"Form1", u"PushButton3_Click");
+    Steps step(u"Form1", u"PushButton3_Click", this);
     step(100, [&] {
-        Form3 stories(store_, programFolder_);
+        Form3 stories(store_, programFolder_, this);
         stories.exec();
     });
 }

@@ -2,6 +2,7 @@
 
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "controls/windowowner.h"
 #include "report/errorreport.h"
 #include "windows/appearance.h"
 #include "windows/mousepointer.h"
@@ -11,9 +12,9 @@
 #include <QIcon>
 #include <QLabel>
 
-Form2::Form2(const QString& programFolder, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+Form2::Form2(const QString& programFolder, const QWidget* owner)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       programFolder_(programFolder)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -74,6 +75,7 @@ Form2::Form2(const QString& programFolder, QWidget* parent)
     connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
 
     Appearance::centreOnScreen(*this);
+    WindowOwner::set(*this, owner);
 }
 
 void Form2::setCaption(QLabel* label, const QString& caption)
@@ -108,7 +110,7 @@ void Form2::setStatistic(Statistic line, const QString& caption)
 
 void Form2::Form_Load()
 {
-    Steps step(u"Form2", u"Form_Load");
+    Steps step(u"Form2", u"Form_Load", this);
     step(100, [&] { Appearance::applySystemColours(this); });
     step(102, [&] { setWindowIcon(Appearance::programIcon()); });
     Appearance::loadHandCursor(step, 106, 108, programFolder_, *pointer);
@@ -116,6 +118,6 @@ void Form2::Form_Load()
 
 void Form2::PushButton1_Click()
 {
-    Steps step(u"Form2", u"PushButton1_Click");
+    Steps step(u"Form2", u"PushButton1_Click", this);
     step(100, [&] { close(); });
 }

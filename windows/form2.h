@@ -23,8 +23,9 @@ class Form2 final : public QDialog
     Q_DISABLE_COPY_MOVE(Form2)
 
 public:
-    // The program folder is where the hand cursor is looked for.
-    explicit Form2(const QString& programFolder, QWidget* parent = nullptr);
+    // The program folder is where the hand cursor is looked for; the window
+    // belongs to its owner's window (see WindowOwner).
+    explicit Form2(const QString& programFolder, const QWidget* owner = nullptr);
 
     // The look: system colours, the icon and the hand cursor. Each failing step
     // is reported as Form2.Form_Load and loading goes on.

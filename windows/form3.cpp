@@ -2,6 +2,7 @@
 
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
+#include "controls/windowowner.h"
 #include "core/failures.h"
 #include "report/apptitle.h"
 #include "report/errorreport.h"
@@ -174,9 +175,9 @@ protected:
 
 using Form3Detail::StoryList;
 
-Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+Form3::Form3(StoryStore& store, const QString& programFolder, const QWidget* owner)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       store_(store), programFolder_(programFolder)
 {
     setObjectName(QStringLiteral("Form3"));
@@ -259,6 +260,7 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
 
     setOuterHeight(browsingHeight);
     Appearance::centreOnScreen(*this);
+    WindowOwner::set(*this, owner);
 
     Form_Load();
 }
@@ -322,7 +324,7 @@ void Form3::keyPressEvent(QKeyEvent* event)
 
 void Form3::Form_Load()
 {
-    Steps step(u"Form3", u"Form_Load");
+    Steps step(u"Form3", u"Form_Load", this);
     const StoryStore::Action action = storeAction();
     step(100, [&] { Appearance::applySystemColours(this); });
     step(102, [&] { setWindowIcon(Appearance::programIcon()); });
@@ -336,7 +338,7 @@ void Form3::Form_Load()
 
 void Form3::listStories(bool reloadEditor)
 {
-    Steps step(u"Form3", u"listStories");
+    Steps step(u"Form3", u"listStories", this);
     const StoryStore::Action action = storeAction();
     const bool wasFilling = filling_;
     filling_ = true;
@@ -405,7 +407,7 @@ void Form3::keepTyping()
 
 void Form3::PushButton1_Click()
 {
-    Steps step(u"Form3", u"PushButton1_Click");
+    Steps step(u"Form3", u"PushButton1_Click", this);
     const StoryStore::Action action = storeAction();
     if (step.test(100, [&] { return PushButton1->caption() == captionAddNew; })) {
         step(102, [&] { setOuterHeight(editingHeight); });
@@ -420,7 +422,7 @@ void Form3::PushButton1_Click()
             step(138, [&] {
                 MessageBox::show({QStringLiteral("You forgot to input stories."),
                                   AppTitle::appTitle(), QMessageBox::NoIcon, QMessageBox::Ok,
-                                  QMessageBox::Ok});
+                                  QMessageBox::Ok, this});
             });
             return;
         }
@@ -474,7 +476,7 @@ void Form3::PushButton1_Click()
 
 void Form3::PushButton2_Click()
 {
-    Steps step(u"Form3", u"PushButton2_Click");
+    Steps step(u"Form3", u"PushButton2_Click", this);
     const StoryStore::Action action = storeAction();
     if (step.test(100, [&] { return PushButton2->caption() == captionDelete; })) {
         if (!step.test(102, [&] { return rowCount() > 0; }))
@@ -485,7 +487,7 @@ void Form3::PushButton2_Click()
             answer = MessageBox::show(
                 {QStringLiteral("Are you sure you want to delete the selected item?"),
                  QStringLiteral("Delete Selected"), QMessageBox::NoIcon,
-                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes});
+                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, this});
         });
         if (answer != QMessageBox::Yes)
             return;
@@ -514,7 +516,7 @@ void Form3::PushButton2_Click()
 
 void Form3::PushButton3_Click()
 {
-    Steps step(u"Form3", u"PushButton3_Click");
+    Steps step(u"Form3", u"PushButton3_Click", this);
     // Edit shows what the editor already holds: the selected row's story.
     if (!step.test(100, [&] { return rowCount() > 0; }))
         return;
@@ -529,6 +531,6 @@ void Form3::PushButton3_Click()
 
 void Form3::PushButton4_Click()
 {
-    Steps step(u"Form3", u"PushButton4_Click");
+    Steps step(u"Form3", u"PushButton4_Click", this);
     step(100, [&] { close(); });
 }

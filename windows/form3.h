@@ -30,7 +30,8 @@ class Form3 final : public QDialog
     Q_DISABLE_COPY_MOVE(Form3)
 
 public:
-    Form3(StoryStore& store, const QString& programFolder, QWidget* parent = nullptr);
+    // The window belongs to its owner's window (see WindowOwner).
+    Form3(StoryStore& store, const QString& programFolder, const QWidget* owner = nullptr);
     ~Form3() override;
 
     void Form_Load();

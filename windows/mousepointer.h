@@ -22,6 +22,8 @@ public:
 
     explicit MousePointer(QWidget& window);
 
+    QWidget& window() const { return window_; }
+
     int value() const { return value_; }
     void set(int value);
 

@@ -276,7 +276,11 @@ void TestForm2::cursorFile_data()
     QVERIFY(built.open(QIODevice::ReadOnly));
     const QString where = ErrorReport::location(u"Form2", u"Form_Load");
     QTest::newRow("missing file: no cursor, no report") << QByteArray() << false << QStringList();
-    QTest::newRow("hand cursor file loads") << built.readAll() << true << QStringList();
+    const QByteArray drawn = built.readAll();
+    QTest::newRow("hand cursor file loads") << drawn << true << QStringList();
+    QByteArray single = drawn; // its directory cut to the first, 32-pixel, picture
+    single[4] = 1;
+    QTest::newRow("a cursor of one 32-pixel picture loads") << single << true << QStringList();
     QTest::newRow("unreadable picture is reported at line 108")
         << QByteArray("not a cursor") << false
         << QStringList{ErrorReport::message(Failure::invalidPicture, where, 108)};
@@ -296,6 +300,20 @@ void TestForm2::cursorFile()
 
     QCOMPARE(boxes.reports(), reports);
     QCOMPARE(control<MousePointer>(*form)->hasCustomCursor(), loaded);
+    if (loaded) {
+        // Sized for the screen's density (this test also runs at QT_SCALE_FACTOR=2),
+        // the hotspot on the fingertip. (11, 3) is on the outline of the drawn
+        // 64-pixel fingertip, and clear in the 32-pixel one enlarged.
+        const qreal ratio = qApp->devicePixelRatio();
+        QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+        control<MousePointer>(*form)->set(MousePointer::Custom);
+        const QImage image = form->cursor().pixmap().toImage();
+        QCOMPARE(form->cursor().pixmap().devicePixelRatio(), ratio);
+        QCOMPARE(image.size(), QSize(32, 32) * ratio);
+        QCOMPARE(form->cursor().hotSpot() * ratio, QPoint(6, 1) * ratio);
+        QCOMPARE(qAlpha(image.pixel(QPoint(6, 1) * ratio)), 255);
+        QCOMPARE(qAlpha(image.pixel(11, 3)) == 255, ratio > 1 && content[4] == 2);
+    }
     // The steps before the cursor ran whatever became of it.
     QVERIFY(!form->windowIcon().isNull());
     QCOMPARE(form->palette().color(QPalette::Window), Appearance::toColor(Appearance::buttonFace));
