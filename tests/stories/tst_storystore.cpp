@@ -1,3 +1,4 @@
+#include "actionscript.h"
 #include "core/failures.h"
 #include "programfolder.h"
 #include "stories/randomgen.h"
@@ -5,11 +6,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <semaphore>
@@ -46,7 +47,7 @@ struct Logged
 };
 
 // The pick as Start walks it, with a chosen r in place of the generator's.
-std::optional<QString> pick(const StoryStore& store, float r)
+std::optional<QString> pick(StoryStore& store, float r)
 {
     StoryStore::Pick pick(store);
     pick.open();
@@ -65,6 +66,20 @@ QString failureOf(const std::function<void()>& operation)
         return e.description();
     }
     return QStringLiteral("(no failure)");
+}
+
+// Writes the bytes into the file in place, as cp and cat do.
+void overwrite(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -104,7 +119,10 @@ private slots:
     void generator();
     void faults_data();
     void faults();
-    void oneActionWaitsOneTimeout();
+    void writesOnlyTheRowAsSeen_data();
+    void writesOnlyTheRowAsSeen();
+    void libraryUnusableForAMoment_data();
+    void libraryUnusableForAMoment();
     void fileCutShortWhileReadIsAFailureNotACrash();
 
 private:
@@ -611,6 +629,24 @@ void TestStoryStore::faults_data()
     QTest::newRow("keys as stored: reals, texts and repeats have no single row")
         << loose << Probe(keys) << "1.5 has no id, abc has no id, 3=3, 3=3"
         << QStringList{"select * from [story]"};
+    // Save and its refill share one timeout; the next action has its own.
+    QTest::newRow("under a lock each action waits one timeout in all")
+        << "lock" << Probe([](StoryStore& s) {
+               s.setBusyTimeout(50);
+               QStringList actions; // "waits" and the failures of one action
+               for (const int statements : {2, 1}) {
+                   QString waits;
+                   QStringList failures;
+                   const StoryStore::Action action(s, [&](bool w) { waits += w ? "+" : "-"; });
+                   if (statements == 2)
+                       failures << failureOf([&] { s.addStory("new"); });
+                   failures << failureOf([&] { s.allStories(); });
+                   actions << waits + " " + failures.join(", ");
+               }
+               return actions.join("; ");
+           })
+        << "+- database is locked, database is locked; +- database is locked"
+        << QStringList{}; // none gets past reading the schema
 }
 
 void TestStoryStore::faults()
@@ -618,7 +654,10 @@ void TestStoryStore::faults()
     QFETCH(QString, planted);
     QFETCH(Probe, probe);
     ProgramFolder folder({"one", "two"});
-    if (!planted.isEmpty())
+    std::optional<ProgramFolder::Lock> lock;
+    if (planted == "lock")
+        lock.emplace(folder.lock(true));
+    else if (!planted.isEmpty())
         folder.exec(planted);
     Logged logged(folder.path());
     QString outcome;
@@ -631,22 +670,163 @@ void TestStoryStore::faults()
     QTEST(logged.statements, "sent");
 }
 
-void TestStoryStore::oneActionWaitsOneTimeout()
+void TestStoryStore::writesOnlyTheRowAsSeen_data()
 {
-    ProgramFolder folder({"one"});
+    QTest::addColumn<QString>("library"); // how its keys are made
+    QTest::addColumn<QString>("other");   // what another program does after the list is read
+    QTest::addColumn<QString>("write");   // then this store's write of row 3, as it saw it
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QStringList>("after"); // the file's rows
+    QTest::addColumn<int>("reads");         // statements "select * from [story]" the write sent
+    const QString reused = "integer primary key";
+    const QString fresh = "integer primary key autoincrement";
+    const QString replaced = "delete from story where id=3; insert into story (fldstory) values "
+                             "('theirs')";
+    const QStringList untouched{"1: one", "2: two", "3: three"};
+    const QStringList mine{"1: one", "2: two", "3: mine"};
+    QTest::newRow("nothing changed: the update writes after one look")
+        << reused << ""
+        << "update" << true << mine << 1;
+    QTest::newRow("another row changed: the update still writes its own")
+        << reused << "update story set fldstory='ONE' where id=1"
+        << "update" << true << QStringList{"1: ONE", "2: two", "3: mine"} << 2;
+    QTest::newRow("the row edited and edited back: the update writes")
+        << reused
+        << "update story set fldstory='x' where id=3; update story set fldstory='three' where id=3"
+        << "update" << true << mine << 2;
+    QTest::newRow("last row deleted and its key taken by a new story: update refused")
+        << reused << replaced << "update" << false << QStringList{"1: one", "2: two", "3: theirs"}
+        << 2;
+    QTest::newRow("last row deleted and its key taken by a new story: delete refused")
+        << reused << replaced << "delete" << false << QStringList{"1: one", "2: two", "3: theirs"}
+        << 2;
+    QTest::newRow("a new library never hands the key out again: update refused")
+        << fresh << replaced << "update" << false << QStringList{"1: one", "2: two", "4: theirs"}
+        << 2;
+    QTest::newRow("the row edited: update refused")
+        << reused << "update story set fldstory='edited' where id=3"
+        << "update" << false << QStringList{"1: one", "2: two", "3: edited"} << 2;
+    QTest::newRow("the row edited: delete refused")
+        << reused << "update story set fldstory='edited' where id=3"
+        << "delete" << false << QStringList{"1: one", "2: two", "3: edited"} << 2;
+    QTest::newRow("the row deleted: update refused")
+        << reused << "delete from story where id=3"
+        << "update" << false << QStringList{"1: one", "2: two"} << 2;
+    QTest::newRow("every row deleted: delete refused after one look")
+        << reused << "delete from story"
+        << "delete" << false << QStringList{} << 1;
+    QTest::newRow("nothing changed: the delete removes its row")
+        << reused << ""
+        << "delete" << true << QStringList{"1: one", "2: two"} << 1;
+}
+
+void TestStoryStore::writesOnlyTheRowAsSeen()
+{
+    QFETCH(QString, library);
+    QFETCH(QString, other);
+    QFETCH(QString, write);
+    ProgramFolder folder;
+    folder.exec("drop table story; create table story (id " + library +
+                ", fldstory text); insert into story (fldstory) values ('one'), ('two'), "
+                "('three')");
+    Logged logged(folder.path());
+    const Story seen = logged.store.allStories().value(2);
+    const StoryStore::Seen row{*seen.id, *seen.fldstory, logged.store.dataVersion()};
+    if (!other.isEmpty())
+        folder.exec(other);
+    logged.statements.clear();
+    const bool written =
+        write == "update" ? logged.store.updateStory(row, "mine") : logged.store.deleteStory(row);
+    QTEST(written, "written");
+    QStringList after;
+    for (const ProgramFolder::Row& r : folder.rows())
+        after << QString::number(r.id) + ": " + r.story.value_or(QString());
+    QTEST(after, "after");
+    QTEST(int(logged.statements.count("select * from [story]")), "reads");
+    // The write is the one statement besides the reads, and only when it is made.
+    QCOMPARE(logged.statements.size() - logged.statements.count("select * from [story]"),
+             written ? 1 : 0);
+}
+
+void TestStoryStore::libraryUnusableForAMoment_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QStringList>("outcomes"); // of each list and add, in turn
+    QTest::addColumn<QStringList>("after");    // the stories on file
+    const QString noTable = "no such table: story";
+    QTest::newRow("read-only at start-up, then writable: one add fails, the next is stored")
+        << QStringList{"open read-only", "add", "add"}
+        << QStringList{"attempt to write a readonly database", "added"}
+        << QStringList{"one", "two", "new"};
+    QTest::newRow("cut to 0 bytes and restored in place: one list fails, the next reads it")
+        << QStringList{"open", "cut", "list", "restore", "list"} << QStringList{noTable, "one, two"}
+        << QStringList{"one", "two"};
+    QTest::newRow("still cut at the next list, then restored: each action says so, then works")
+        << QStringList{"open", "cut", "list", "list", "restore", "add"}
+        << QStringList{noTable, "dbStory.mdb is empty: it is not an SQLite database.", "added"}
+        << QStringList{"one", "two", "new"};
+    QTest::newRow("another library moved over it: no failure, both read and write go there")
+        << QStringList{"open", "replace", "list", "add"} << QStringList{"other", "added"}
+        << QStringList{"other", "new"};
+}
+
+void TestStoryStore::libraryUnusableForAMoment()
+{
+    QFETCH(QStringList, script);
+    ProgramFolder folder({"one", "two"});
+    const QString library = folder.libraryPath();
+    const QByteArray saved = contents(library);
     StoryStore store;
-    store.open(folder.path());
-    store.setBusyTimeout(100);
-    const ProgramFolder::Lock exclusive = folder.lock(true);
-    QList<bool> waits;
-    const auto observe = [&](bool waiting) { waits << waiting; };
-    {
-        // Save and its refill: the refill finds the time already spent.
-        const StoryStore::Action action(store, observe);
-        QCOMPARE(failureOf([&] { store.addStory("two"); }), "database is locked");
-        QCOMPARE(failureOf([&] { store.allStories(); }), "database is locked");
-    }
-    QCOMPARE(waits, (QList<bool>{true, false}));
+    QString skip;
+    QStringList outcomes;
+    const auto outcome = [&](const std::function<QString()>& action) {
+        try {
+            outcomes << action();
+        } catch (const StoreError& e) {
+            outcomes << e.description();
+        }
+    };
+    const QString unknown =
+        ActionScript()
+            .on("open", [&](const QString&) { store.open(folder.path()); })
+            .on("open read-only",
+                [&](const QString&) {
+                    const ProgramFolder::ReadOnly readOnly = folder.readOnly();
+                    skip = readOnly.failure();
+                    if (skip.isEmpty())
+                        store.open(folder.path());
+                })
+            .on("cut", [&](const QString&) { QVERIFY(QFile(library).resize(0)); })
+            .on("restore", [&](const QString&) { overwrite(library, saved); })
+            .on("replace",
+                [&](const QString&) {
+                    const ProgramFolder other({"other"});
+                    QVERIFY(QFile::copy(other.libraryPath(), library + ".new"));
+                    std::filesystem::rename(QFile::encodeName(library + ".new").toStdString(),
+                                            QFile::encodeName(library).toStdString());
+                })
+            .on("list",
+                [&](const QString&) {
+                    outcome([&] {
+                        QStringList stories;
+                        for (const Story& story : store.allStories())
+                            stories << story.fldstory.value_or(QString());
+                        return stories.join(", ");
+                    });
+                })
+            .on("add",
+                [&](const QString&) {
+                    outcome([&] {
+                        store.addStory("new");
+                        return QStringLiteral("added");
+                    });
+                })
+            .run(script);
+    if (!skip.isEmpty())
+        QSKIP(qPrintable(skip));
+    QCOMPARE(unknown, QString());
+    QTEST(outcomes, "outcomes");
+    QTEST(folder.stories(), "after");
 }
 
 void TestStoryStore::fileCutShortWhileReadIsAFailureNotACrash()
@@ -657,18 +837,17 @@ void TestStoryStore::fileCutShortWhileReadIsAFailureNotACrash()
     // a memory-mapped read would end the process with SIGBUS instead.
     ProgramFolder folder(QStringList(3000, QString(400, u'q')));
     const QString library = folder.libraryPath();
-    const QString copy = folder.filePath("copy");
-    QVERIFY(QFile::copy(library, copy));
+    const QByteArray whole = contents(library);
     StoryStore store;
     int selects = 0;
     store.setStatementObserver([&](const QString&) {
         if (++selects % 2 == 0)
-            QProcess::execute("truncate", {"-s", "8192", library});
+            QFile(library).resize(8192);
     });
     QStringList outcomes;
     for (const auto& read : {std::function<void()>([&] { pick(store, 0.99f); }),
                              std::function<void()>([&] { store.allStories(); })}) {
-        QCOMPARE(QProcess::execute("cp", {copy, library}), 0);
+        overwrite(library, whole);
         store.open(folder.path());
         try {
             read();
