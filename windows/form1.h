@@ -28,7 +28,9 @@
 #include <QPointer>
 #include <QWidget>
 
+class BlockedCloseRequests;
 class Form2;
+class Form3;
 class MousePointer;
 class PushButton;
 class QLabel;
@@ -78,11 +80,17 @@ public:
     static constexpr double largestFontSize = 200.0;
 
 protected:
+    // The program closes only at rest: while a handler works with the store
+    // (a lock wait and its reports included) the close waits for it, and an
+    // open stories window is closed first, which may keep an unsaved story,
+    // and with it the program, open.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void stepFontSize(double points);
     void applySkin();
+    // Carries out a close that had to wait, once nothing works with the store.
+    void closeWhenIdle() noexcept;
 
     // Controls, by their design names; tests find them by these object names.
     RichTextBox* RichTextBox1; // the story box
@@ -100,4 +108,7 @@ private:
     QString programFolder_;
     StoryStore store_;
     QPointer<Form2> form2_;
+    QPointer<Form3> stories_; // while Change Story shows it
+    bool closeWaiting_ = false;
+    BlockedCloseRequests* closeRequests_;
 };
