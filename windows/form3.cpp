@@ -196,6 +196,8 @@ Form3::Form3(StoryStore& store, const QString& programFolder, QWidget* parent)
     // A scroll bar that comes and goes would have a long story laid out again
     // each time it does.
     RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A keystroke in a story of megabytes lays out one part of it, not all.
+    RichTextBox1->setParagraphParts(RichTextBox::partLength);
 
     list_ = new StoryList(this);
     auto* view = new Form3Detail::ListView(this);

@@ -728,7 +728,7 @@ void TestForm3::closeRequests_data()
         << QStringList{"edit", "frame", "add", "type:  ", "frame"} << QStringList{} << "main";
     QTest::newRow("a typed story, the main window's close, No: both stay")
         << QStringList{"edit", "type:!", "answer:No", "main"} << QStringList{discard}
-        << "stories: Kept.! | main";
+        << "stories: !Kept. | main";
     QTest::newRow("a typed story, the main window's close, Yes: both close")
         << QStringList{"add", "type:Mine.", "answer:Yes", "main"} << QStringList{discard} << "";
     QTest::newRow("a typed story, the session ends, No: both stay")
