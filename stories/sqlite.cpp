@@ -112,9 +112,7 @@ int traceStatement(unsigned, void* context, void*, void* text)
 
 std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return std::pair<quint64, quint64>(info.st_dev, info.st_ino);

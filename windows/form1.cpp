@@ -101,7 +101,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
         if (closeWaiting_)
             QMetaObject::invokeMethod(this, &Form1::closeWhenIdle, Qt::QueuedConnection);
     });
-    closeRequests_ = new BlockedCloseRequests(
+    closeRequests_ = std::make_unique<BlockedCloseRequests>(
         *this, [this] { return store_.actionUnderway() || (stories_ && stories_->isVisible()); });
 
     // Stored start-up position: the middle of the screen.
@@ -110,7 +110,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
 
 Form1::~Form1()
 {
-    delete closeRequests_;
+    closeRequests_.reset();
     store_.setIdleObserver({});
     delete form2_.data(); // loaded and never closed
 }

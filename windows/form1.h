@@ -28,6 +28,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 class BlockedCloseRequests;
 class Form2;
 class Form3;
@@ -110,5 +112,5 @@ private:
     QPointer<Form2> form2_;
     QPointer<Form3> stories_; // while Change Story shows it
     bool closeWaiting_ = false;
-    BlockedCloseRequests* closeRequests_;
+    std::unique_ptr<BlockedCloseRequests> closeRequests_;
 };

@@ -510,13 +510,6 @@ void TestForm3::faults_data()
         << QStringList{"row:1", "edit", "set:Mine.", "plant:delete from story where id=2", "update"}
         << "adding"
         << "Mine." << QStringList{"First."} << QStringList{"144: " + changedSinceEdit};
-    QTest::newRow("Update of a story changed meanwhile is refused; Save adds the text")
-        << QStringList{"row:1",     "edit",
-                       "set:Mine.", "plant:update story set fldstory='Theirs.' where id=2",
-                       "update",    "save"}
-        << "browsing"
-        << "First." << QStringList{"First.", "Theirs.", "Mine."}
-        << QStringList{"144: " + changedSinceEdit};
     QTest::newRow("Delete of a story deleted meanwhile is refused and re-reads the list")
         << QStringList{"row:1", "plant:delete from story where id=2", "answer:Yes", "delete"}
         << "browsing"
@@ -716,16 +709,15 @@ void TestForm3::closeRequests_data()
     QTest::addColumn<QString>("open"); // the windows still open, the stories window's editor
     const QString report =
         ErrorReport::message(locked, ErrorReport::location(u"Form3", u"PushButton1_Click"), 120);
-    QTest::newRow("browsing: the frame closes it without a question")
-        << QStringList{"frame"} << QStringList{} << "main";
     QTest::newRow("a typed story, the frame, No: it stays with the story")
         << QStringList{"add", "type:Mine.", "answer:No", "frame"} << QStringList{discard}
         << "stories: Mine. | main";
     QTest::newRow("a typed story, the frame, Yes: it closes")
         << QStringList{"add", "type:Mine.", "answer:Yes", "frame"} << QStringList{discard}
         << "main";
-    QTest::newRow("editing with nothing typed, or blanks only: no question")
-        << QStringList{"edit", "frame", "add", "type:  ", "frame"} << QStringList{} << "main";
+    QTest::newRow("browsing, editing with nothing typed, or blanks only: no question")
+        << QStringList{"frame", "edit", "frame", "add", "type:  ", "frame"} << QStringList{}
+        << "main";
     QTest::newRow("a typed story, the main window's close, No: both stay")
         << QStringList{"edit", "type:!", "answer:No", "main"} << QStringList{discard}
         << "stories: !Kept. | main";
@@ -734,8 +726,6 @@ void TestForm3::closeRequests_data()
     QTest::newRow("a typed story, the session ends, No: both stay")
         << QStringList{"add", "type:Mine.", "answer:No", "session end"} << QStringList{discard}
         << "stories: Mine. | main";
-    QTest::newRow("browsing, the session ends: both close")
-        << QStringList{"session end"} << QStringList{} << "";
     QTest::newRow("the main window's close during a lock wait goes ahead after its report")
         << QStringList{"add", "type:Mine.", "lock", "main at the report", "save", "answer:Yes"}
         << QStringList{report, discard} << "";
