@@ -162,13 +162,16 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::closeWhenIdle() noexcept
 {
-    if (!closeWaiting_ || store_.actionUnderway())
+    // A second request while the stories window asks waits for that answer.
+    if (!closeWaiting_ || store_.actionUnderway() || askingStories_)
         return;
-    if (stories_ && stories_->isVisible() && !stories_->close()) {
+    askingStories_ = true;
+    const bool kept = stories_ && stories_->isVisible() && !stories_->close();
+    askingStories_ = false;
+    if (kept)
         closeWaiting_ = false; // the user kept the story, and the program open
-        return;
-    }
-    close();
+    else
+        close();
 }
 
 void Form1::PushButton3_Click()

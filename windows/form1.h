@@ -112,5 +112,6 @@ private:
     QPointer<Form2> form2_;
     QPointer<Form3> stories_; // while Change Story shows it
     bool closeWaiting_ = false;
+    bool askingStories_ = false; // the stories window asks whether it may close
     std::unique_ptr<BlockedCloseRequests> closeRequests_;
 };
