@@ -17,13 +17,14 @@
 // are kept up to date with each change, which makes the mapping a binary
 // search instead of a walk over the document.
 //
-// Qt lays a paragraph (a block of the document) out whole at every change, so
-// one keystroke in a paragraph of a megabyte would cost as much as laying all
-// of it out. A box told to hold long paragraphs in parts cuts each into
-// blocks of about partLength characters, at a blank; the seams are no
-// characters of text(), of the offsets or of what is copied, and the box
-// deletes across them as within one paragraph. Each part starts a new line on
-// screen.
+// Qt lays a paragraph (a block of the document) out whole at every change, and
+// walks every block to lay out and paint, so one keystroke in a paragraph of a
+// megabyte, or in a text of a hundred thousand lines, costs as much as the
+// whole text. A box told to hold long paragraphs in parts cuts each into
+// blocks of about partLength characters after a blank, and lets the short
+// lines of a long text share such blocks. The seams are no characters of
+// text(), of the offsets or of what is copied, and the box deletes across them
+// as within one paragraph; each part starts a new line on screen.
 class RichTextBox final : public QTextEdit
 {
     Q_OBJECT
@@ -46,7 +47,8 @@ public:
     // The whole plain text, line breaks as CR LF.
     QString text() const;
     // Replaces all content and colouring; CR LF, lone CR and lone LF each
-    // become one line break. Raises `change` before returning.
+    // become one line break. The caret goes to the start. Raises `change`
+    // before returning.
     void setText(const QString& text);
 
     // Offsets and lengths count characters of text(), CR LF as two.
