@@ -21,7 +21,7 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  appstreamcli:appstream timeout:coreutils mktemp:coreutils mkfifo:coreutils \
                  seq:coreutils readlink:coreutils dirname:coreutils sleep:coreutils \
                  head:coreutils tail:coreutils wc:coreutils chmod:coreutils cp:coreutils \
-                 truncate:coreutils cut:coreutils tr:coreutils sort:coreutils bash:bash \
+                 cut:coreutils tr:coreutils sort:coreutils bash:bash \
                  find:findutils grep:grep sed:sed awk:mawk weston:weston weston-debug:weston \
                  cpack:cmake dpkg-buildflags:dpkg-dev dpkg-shlibdeps:dpkg-dev file:file \
                  gzip:gzip lintian:lintian dpkg-deb:dpkg setpriv:util-linux sha256sum:coreutils \

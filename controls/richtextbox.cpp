@@ -1,5 +1,6 @@
 #include "controls/richtextbox.h"
 
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -15,6 +16,15 @@ bool isLineBreak(QChar c)
     return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
 }
 
+// The block property that marks a block as a later part of the paragraph
+// before it. Block formats travel with undo and redo, so the mark does too.
+constexpr int continuesParagraph = QTextFormat::UserProperty + 1;
+
+bool continues(const QTextBlock& block)
+{
+    return block.blockFormat().boolProperty(continuesParagraph);
+}
+
 } // namespace
 
 RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent)
@@ -27,11 +37,14 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent)
 
 QString RichTextBox::text() const
 {
-    const QString raw = document()->toRawText();
     QString text;
-    text.reserve(raw.size() + breaks_.size());
-    for (QChar c : raw) {
-        if (isLineBreak(c))
+    text.reserve(raw_.size() + breaks_.size());
+    auto seam = seams_.cbegin();
+    for (qsizetype i = 0; i < raw_.size(); ++i) {
+        const QChar c = raw_.at(i);
+        if (seam != seams_.cend() && *seam == i)
+            ++seam;
+        else if (isLineBreak(c))
             text += QLatin1String("\r\n");
         else
             text += c;
@@ -46,13 +59,24 @@ void RichTextBox::setText(const QString& text)
     // the whole document once more and then asks where the caret is on
     // screen: a long paragraph is shaped all over again to answer. A new text
     // is shown from its start.
-    document()->setPlainText(text);
+    if (partLength_ > 0) {
+        document()->setUndoRedoEnabled(false);
+        document()->clear();
+        QTextCursor cursor(document());
+        insertInParts(cursor, text);
+        document()->setUndoRedoEnabled(true);
+    } else {
+        document()->setPlainText(text);
+    }
     document()->setModified(false);
+    // The caret goes to the start with the view: left at the end, it would
+    // have the whole text laid out as soon as the box is shown.
+    setTextCursor(QTextCursor(document()));
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
 }
 
-void RichTextBox::contentsChanged(int from, int, int charsAdded)
+void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
 {
     // Every new block keeps its shaped glyphs after layout, which QTextLayout
     // otherwise drops. Placing the caret, selecting or moving the focus asks
@@ -65,9 +89,51 @@ void RichTextBox::contentsChanged(int from, int, int charsAdded)
          block.isValid() && block.position() <= from + charsAdded; block = block.next())
         block.layout()->setCacheEnabled(true);
 
+    // Only the changed range is read and compared: a keystroke in a long
+    // text costs no copy of the whole. The document counts one character
+    // more than its text (the end of the last paragraph), so the range is
+    // taken from the unchanged tail, whose length is the same before and after.
+    const qsizetype oldEnd = std::min<qsizetype>(from + qsizetype(charsRemoved), raw_.size());
+    const qsizetype newEnd = document()->characterCount() - 1 - (raw_.size() - oldEnd);
+    if (from > oldEnd || from > newEnd || newEnd - from > 4096)
+        return readAll();
+    QString changed;
+    changed.reserve(newEnd - from);
+    for (qsizetype position = from; position < newEnd; ++position)
+        changed += document()->characterAt(int(position));
     // Colour and font changes arrive here too; only a change of the
-    // characters themselves is a change of the text.
+    // characters themselves is a change of the text (a block's format may
+    // still make or unmake a seam).
+    const bool textChanged = changed != QStringView(raw_).sliced(from, oldEnd - from);
+    if (!textChanged)
+        return findSeams(from, newEnd);
+    // Line breaks and seams in the changed range go, later ones move.
+    for (QVector<int>* positions : {&breaks_, &seams_}) {
+        const auto first = std::lower_bound(positions->cbegin(), positions->cend(), from);
+        const auto last = std::lower_bound(first, positions->cend(), int(oldEnd));
+        const qsizetype at = first - positions->cbegin();
+        positions->remove(at, last - first);
+        for (qsizetype later = at; later < positions->size(); ++later)
+            (*positions)[later] += int(newEnd - oldEnd);
+        if (positions == &breaks_) {
+            QVector<int> added;
+            for (qsizetype i = 0; i < changed.size(); ++i)
+                if (isLineBreak(changed.at(i)))
+                    added.append(int(from + i));
+            positions->insert(at, added.size(), 0);
+            std::copy(added.cbegin(), added.cend(), positions->begin() + at);
+        }
+    }
+    raw_.replace(from, oldEnd - from, changed);
+    findSeams(from, newEnd);
+    emit change();
+}
+
+void RichTextBox::readAll()
+{
     const QString raw = document()->toRawText();
+    seams_.clear();
+    findSeams(0, raw.size());
     if (raw == raw_)
         return;
     raw_ = raw;
@@ -79,25 +145,96 @@ void RichTextBox::contentsChanged(int from, int, int charsAdded)
     emit change();
 }
 
+void RichTextBox::findSeams(qsizetype from, qsizetype to)
+{
+    QTextBlock block = document()->findBlock(int(from));
+    if (block.position() < from)
+        block = block.next();
+    for (; block.isValid() && block.position() <= to; block = block.next()) {
+        if (block.position() == 0)
+            continue;
+        const int end = block.position() - 1; // the paragraph end before the block
+        const auto at = std::lower_bound(seams_.begin(), seams_.end(), end);
+        const bool known = at != seams_.end() && *at == end;
+        if (continues(block) && !known)
+            seams_.insert(at, end);
+        else if (!continues(block) && known)
+            seams_.erase(at);
+    }
+}
+
+bool RichTextBox::isSeam(qsizetype position) const
+{
+    return std::binary_search(seams_.cbegin(), seams_.cend(), int(position));
+}
+
+void RichTextBox::insertInParts(QTextCursor& cursor, QStringView text) const
+{
+    QTextBlockFormat part;
+    part.setProperty(continuesParagraph, true);
+    // Qt also walks every block at each change and paint, so the short lines
+    // of a long text share blocks of about partLength characters, each line
+    // ended by a line separator, which text() reads as CR LF as it does the
+    // end of a block.
+    const bool joinLines = partLength_ > 0 && text.size() > partLength_;
+    cursor.beginEditBlock();
+    qsizetype start = 0;                         // of the characters not yet inserted
+    qsizetype length = cursor.positionInBlock(); // of the block the cursor is in
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n' || c == QChar::ParagraphSeparator) {
+            // A line break of the text is never a seam.
+            cursor.insertText(text.sliced(start, i - start).toString());
+            if (joinLines && length < partLength_) {
+                cursor.insertText(QString(QChar::LineSeparator));
+                ++length;
+            } else {
+                cursor.insertBlock(QTextBlockFormat());
+                length = 0;
+            }
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            start = i + 1;
+        } else if (partLength_ > 0 && ++length >= partLength_ && !c.isHighSurrogate() &&
+                   (length >= 2 * partLength_ ||
+                    (c == u' ' && (length >= partLength_ * 5 / 4 ||
+                                   (i > 0 && QStringView(u".!?").contains(text[i - 1])))))) {
+            // A part ends after a blank, at the end of a sentence if one comes
+            // soon: the early line end it makes on screen then falls where a
+            // reader pauses anyway.
+            cursor.insertText(text.sliced(start, i + 1 - start).toString());
+            cursor.insertBlock(part);
+            start = i + 1;
+            length = 0;
+        }
+    }
+    cursor.insertText(text.sliced(start).toString());
+    cursor.endEditBlock();
+}
+
 int RichTextBox::toDocument(qsizetype offset) const
 {
-    // The k-th line break at document position p spans text offsets p + k and
-    // p + k + 1.
-    const auto first = std::partition_point(breaks_.begin(), breaks_.end(), [&](const int& p) {
-        return p + (&p - breaks_.data()) < offset;
-    });
-    const qsizetype before = first - breaks_.begin();
-    qsizetype position = offset - before;
-    if (before > 0 && breaks_[before - 1] + (before - 1) + 1 == offset)
-        position = breaks_[before - 1] + 1;
-    return int(std::clamp<qsizetype>(position, 0, raw_.size()));
+    // The first position whose text offset reaches `offset`: an offset inside
+    // a CR LF lands after the line break, one at a seam before it.
+    qsizetype low = 0;
+    qsizetype high = raw_.size();
+    while (low < high) {
+        const qsizetype middle = (low + high) / 2;
+        if (toText(int(middle)) < offset)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return int(low);
 }
 
 qsizetype RichTextBox::toText(int position) const
 {
-    const auto before =
-        std::lower_bound(breaks_.begin(), breaks_.end(), position) - breaks_.begin();
-    return position + before;
+    // Each line break counts two characters of text, a seam none.
+    const auto count = [position](const QVector<int>& positions) {
+        return std::lower_bound(positions.begin(), positions.end(), position) - positions.begin();
+    };
+    return position + count(breaks_) - 2 * count(seams_);
 }
 
 RichTextBox::Batch::Batch(RichTextBox& box) : box_(box)
@@ -183,6 +320,52 @@ void RichTextBox::insertFromMimeData(const QMimeData* source)
 {
     // Only the plain text of a paste or a drop arrives; its line breaks become
     // line breaks of the box, whatever their form.
-    if (source->hasText())
-        insertPlainText(source->text());
+    if (!source->hasText())
+        return;
+    if (partLength_ == 0)
+        return insertPlainText(source->text());
+    QTextCursor cursor = textCursor();
+    insertInParts(cursor, source->text());
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+QMimeData* RichTextBox::createMimeDataFromSelection() const
+{
+    if (seams_.isEmpty())
+        return QTextEdit::createMimeDataFromSelection();
+    // What is copied is the text, without the seams between parts.
+    const QTextCursor cursor = textCursor();
+    const qsizetype start = toText(cursor.selectionStart());
+    auto* data = new QMimeData;
+    data->setText(text()
+                      .mid(start, toText(cursor.selectionEnd()) - start)
+                      .replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    return data;
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent* event)
+{
+    QTextCursor cursor = textCursor();
+    if (!seams_.isEmpty() && !isReadOnly() && !cursor.hasSelection()) {
+        const int at = cursor.position();
+        if (event->matches(QKeySequence::InsertParagraphSeparator) && continues(cursor.block())) {
+            // Enter starts a paragraph of the user's own, not a part.
+            cursor.insertBlock(QTextBlockFormat());
+            setTextCursor(cursor);
+            ensureCursorVisible();
+            return;
+        }
+        // Backspace after a seam and Delete before one reach across it, as
+        // within one paragraph.
+        if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier &&
+            isSeam(at - 1)) {
+            cursor.setPosition(at - 1);
+            setTextCursor(cursor);
+        } else if (event->matches(QKeySequence::Delete) && isSeam(at)) {
+            cursor.setPosition(at + 1);
+            setTextCursor(cursor);
+        }
+    }
+    QTextEdit::keyPressEvent(event);
 }

@@ -14,8 +14,17 @@
 //
 // The document keeps one character per line break where the text has two, so
 // every offset passes through toDocument(). The positions of the line breaks
-// are remembered from the last text change, which makes the mapping a binary
+// are kept up to date with each change, which makes the mapping a binary
 // search instead of a walk over the document.
+//
+// Qt lays a paragraph (a block of the document) out whole at every change, and
+// walks every block to lay out and paint, so one keystroke in a paragraph of a
+// megabyte, or in a text of a hundred thousand lines, costs as much as the
+// whole text. A box told to hold long paragraphs in parts cuts each into
+// blocks of about partLength characters after a blank, and lets the short
+// lines of a long text share such blocks. The seams are no characters of
+// text(), of the offsets or of what is copied, and the box deletes across them
+// as within one paragraph; each part starts a new line on screen.
 class RichTextBox final : public QTextEdit
 {
     Q_OBJECT
@@ -29,10 +38,17 @@ public:
     // past some tens of millions of characters.
     static constexpr qsizetype longestText = 16 << 20;
 
+    // The length of a part of a long paragraph, for setParagraphParts.
+    static constexpr int partLength = 16384;
+    // Holds the paragraphs of later texts and pastes longer than `length`
+    // characters in parts; 0 (the default) keeps every paragraph whole.
+    void setParagraphParts(int length) { partLength_ = length; }
+
     // The whole plain text, line breaks as CR LF.
     QString text() const;
     // Replaces all content and colouring; CR LF, lone CR and lone LF each
-    // become one line break. Raises `change` before returning.
+    // become one line break. The caret goes to the start. Raises `change`
+    // before returning.
     void setText(const QString& text);
 
     // Offsets and lengths count characters of text(), CR LF as two.
@@ -71,13 +87,23 @@ signals:
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void contentsChanged(int from, int charsRemoved, int charsAdded);
+    void readAll(); // takes the whole text afresh
+    // Looks again at the paragraph ends from position `from` - 1 to `to`.
+    void findSeams(qsizetype from, qsizetype to);
+    bool isSeam(qsizetype position) const;
+    // Inserts plain text at the cursor, in parts where a paragraph is long.
+    void insertInParts(QTextCursor& cursor, QStringView text) const;
     QTextCursor selection() const;
     void setSelection(const QTextCursor& cursor);
 
-    QString raw_;                      // the document's characters as of the last text change
+    QString raw_;                      // the document's characters
     QVector<int> breaks_;              // document positions of its line breaks, ascending
+    QVector<int> seams_;               // those of them that join two parts of a paragraph
+    int partLength_ = 0;               // 0: paragraphs are kept whole
     std::optional<QTextCursor> batch_; // the selection while a Batch is open
 };

@@ -8,11 +8,13 @@
 #include <QStringDecoder>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <thread>
 
-StoreError::StoreError(const QString& description) : std::runtime_error(description.toStdString())
+StoreError::StoreError(const QString& description, int code)
+    : std::runtime_error(description.toStdString()), code_(code)
 {}
 
 namespace sqlite {
@@ -107,6 +109,14 @@ int traceStatement(unsigned, void* context, void*, void* text)
     return 0;
 }
 
+std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return std::pair<quint64, quint64>(info.st_dev, info.st_ino);
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
@@ -134,8 +144,9 @@ void Connection::open(const QString& path)
     if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         const QString description =
             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("Out of memory");
+        const int code = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
         sqlite3_close(db);
-        throw StoreError(description);
+        throw StoreError(description, code);
     }
     // No memory map, whatever the engine's build defaults to: a mapped file
     // that another program cuts short ends the process with SIGBUS.
@@ -149,6 +160,8 @@ void Connection::open(const QString& path)
         throw StoreError(QStringLiteral("The story library cannot be read without a memory map."));
     }
     db_ = db;
+    path_ = QFileInfo(path).absoluteFilePath();
+    file_ = fileIdentity(path_);
     sqlite3_busy_handler(db_, onBusy, busy_.get());
     installTrace();
 }
@@ -160,6 +173,24 @@ void Connection::close() noexcept
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+void Connection::reopen()
+{
+    open(QString(path_));
+}
+
+bool Connection::fileReplaced() const
+{
+    return db_ && fileIdentity(path_) != file_;
+}
+
+quint32 Connection::dataVersion() const
+{
+    unsigned int version = 0;
+    if (db_)
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &version);
+    return version;
 }
 
 void Connection::setBusyTimeout(int milliseconds)
@@ -181,6 +212,11 @@ Connection::Action::~Action()
 {
     if (--connection_.busy_->actions == 0)
         connection_.busy_->actionDeadline.reset();
+}
+
+bool Connection::actionUnderway() const
+{
+    return busy_->actions > 0;
 }
 
 void Connection::setStatementObserver(StatementObserver observer)
@@ -289,7 +325,7 @@ std::optional<QString> Statement::text(int column) const
 
 void Statement::fail() const
 {
-    throw StoreError(QString::fromUtf8(sqlite3_errmsg(db_)));
+    throw StoreError(QString::fromUtf8(sqlite3_errmsg(db_)), sqlite3_errcode(db_));
 }
 
 } // namespace sqlite

@@ -7,19 +7,26 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 // The one failure type of the story store: every failure of the file, the
 // connection, a statement or a read. what() is the description in UTF-8; for
-// a failure of the engine it is the engine's own text (sqlite3_errmsg).
+// a failure of the engine it is the engine's own text (sqlite3_errmsg), and
+// code() the engine's primary result code (SQLITE_READONLY, ...); 0 for a
+// failure the program finds itself.
 class StoreError : public std::runtime_error
 {
 public:
-    explicit StoreError(const QString& description);
+    explicit StoreError(const QString& description, int code = 0);
 
     QString description() const { return QString::fromUtf8(what()); }
+    int code() const { return code_; }
+
+private:
+    int code_;
 };
 
 // A thin RAII layer over the SQLite C API. Every engine call is checked and
@@ -47,9 +54,18 @@ public:
     // and its writes fail. The path is taken as a plain file name, never as a
     // URI.
     void open(const QString& path);
+    // Opens the file of the last open() again, by the absolute path it had
+    // then, whatever the current folder is now.
+    void reopen();
     // Safe when nothing is open.
     void close() noexcept;
     bool isOpen() const { return db_ != nullptr; }
+    // True when the path no longer names the file this connection has open:
+    // another program moved a file over it, or removed it.
+    bool fileReplaced() const;
+    // Moves whenever the file changes, by this connection or another; another
+    // program's change shows only once a read of this connection has begun.
+    quint32 dataVersion() const;
 
     // How long a statement waits for another connection's lock before it fails
     // with "database is locked"; inside an action, how long all its statements
@@ -72,6 +88,7 @@ public:
     private:
         Connection& connection_;
     };
+    bool actionUnderway() const;
 
     // Runs one statement to its end and gives the number of rows it changed.
     // Throws when the connection is closed or the engine fails; the connection
@@ -87,6 +104,8 @@ private:
     void installTrace();
 
     sqlite3* db_ = nullptr;
+    QString path_;                                    // absolute
+    std::optional<std::pair<quint64, quint64>> file_; // device and inode of the open file
     std::unique_ptr<Busy> busy_;
     StatementObserver observer_;
 };

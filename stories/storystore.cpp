@@ -14,11 +14,33 @@ namespace {
 
 const QString selectAll = QStringLiteral("select * from [story]");
 
-template <class Connection> Connection& openConnection(Connection& connection)
+QString updateStatement(qint64 id, const QString& text)
 {
-    if (!connection.isOpen())
-        throw StoreError(QStringLiteral("The story library is not open."));
-    return connection;
+    return QStringLiteral("update [story] set fldstory='") + StoryStore::quoteText(text) +
+           QStringLiteral("' where id=") + QString::number(id);
+}
+
+QString deleteStatement(qint64 id)
+{
+    return QStringLiteral("delete from [story] where id=") + QString::number(id);
+}
+
+// Failures that a connection opened afresh on the same file would not have: a
+// file opened read-only stays read-only for its connection, and a schema read
+// while the file was cut short or replaced stays as it was read.
+bool freshConnectionMends(int code)
+{
+    switch (code) {
+    case SQLITE_ERROR:
+    case SQLITE_READONLY:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_SCHEMA:
+    case SQLITE_NOTADB:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // The statement text is UTF-8 ended by NUL: a NUL in the story would cut it
@@ -60,69 +82,146 @@ QString StoryStore::missingMessage(const QString& folder)
 
 void StoryStore::open(const QString& folder)
 {
+    close();
     if (!storyFileExists(folder))
         throw StoreError(missingMessage(folder));
     connection_.open(storyFilePath(folder));
+    open_ = true;
+    ++opens_;
 }
 
 void StoryStore::close() noexcept
 {
     connection_.close();
+    open_ = false;
+    reopen_ = false;
 }
 
 StoryStore::Action::Action(StoryStore& store, sqlite::BusyObserver waiting)
-    : action_(store.connection_), store_(store),
+    : action_(std::in_place, store.connection_), store_(store),
       outer_(store.connection_.setBusyObserver(std::move(waiting)))
 {}
 
 StoryStore::Action::~Action()
 {
     store_.connection_.setBusyObserver(std::move(outer_));
+    action_.reset();
+    if (!store_.actionUnderway() && store_.idle_)
+        store_.idle_();
 }
 
 sqlite::Connection& StoryStore::connection()
 {
-    return openConnection(connection_);
-}
-
-const sqlite::Connection& StoryStore::connection() const
-{
-    return openConnection(connection_);
-}
-
-QList<Story> StoryStore::allStories() const
-{
-    sqlite::Statement query(connection(), selectAll);
-    QList<Story> stories;
-    while (query.step()) {
-        Story story;
-        if (query.type(0) == SQLITE_INTEGER)
-            story.id = query.integer(0);
-        story.key = query.text(0).value_or(QString());
-        story.fldstory = query.text(1);
-        stories.append(std::move(story));
+    if (!open_)
+        throw StoreError(QStringLiteral("The story library is not open."));
+    if (reopen_ || !connection_.isOpen() || connection_.fileReplaced()) {
+        // One connection at a time: the old one goes before the new one opens.
+        // Should the file still be unusable, the next operation tries again.
+        reopen_ = true;
+        connection_.close();
+        connection_.reopen();
+        reopen_ = false;
+        ++opens_;
     }
-    return stories;
+    return connection_;
+}
+
+template <class Work>
+auto StoryStore::run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()))
+{
+    sqlite::Connection& open = connection();
+    try {
+        return work(open);
+    } catch (const StoreError& e) {
+        if (freshConnectionMends(e.code()))
+            reopen_ = true;
+        throw;
+    }
+}
+
+QList<Story> StoryStore::allStories()
+{
+    return run([](sqlite::Connection& connection) {
+        sqlite::Statement query(connection, selectAll);
+        QList<Story> stories;
+        while (query.step()) {
+            Story story;
+            if (query.type(0) == SQLITE_INTEGER)
+                story.id = query.integer(0);
+            story.key = query.text(0).value_or(QString());
+            story.fldstory = query.text(1);
+            stories.append(std::move(story));
+        }
+        return stories;
+    });
 }
 
 void StoryStore::addStory(const QString& text)
 {
     checkStorable(text);
-    (void)connection().execute(QStringLiteral("insert into [story] (fldstory) values ('") +
-                               quoteText(text) + QStringLiteral("')"));
+    run([&](sqlite::Connection& connection) {
+        (void)connection.execute(QStringLiteral("insert into [story] (fldstory) values ('") +
+                                 quoteText(text) + QStringLiteral("')"));
+    });
 }
 
 qint64 StoryStore::updateStory(qint64 id, const QString& text)
 {
     checkStorable(text);
-    return connection().execute(QStringLiteral("update [story] set fldstory='") + quoteText(text) +
-                                QStringLiteral("' where id=") + QString::number(id));
+    return run([&](sqlite::Connection& connection) {
+        return connection.execute(updateStatement(id, text));
+    });
 }
 
 qint64 StoryStore::deleteStory(qint64 id)
 {
-    return connection().execute(QStringLiteral("delete from [story] where id=") +
-                                QString::number(id));
+    return run(
+        [&](sqlite::Connection& connection) { return connection.execute(deleteStatement(id)); });
+}
+
+quint64 StoryStore::dataVersion() const
+{
+    return quint64(opens_) << 32 | connection_.dataVersion();
+}
+
+bool StoryStore::holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold,
+                             const Seen& seen)
+{
+    // The hold's first row begins the read, and with it the data version
+    // learns of other programs' changes. An empty table has lost the row.
+    if (!hold.step())
+        return false;
+    if (dataVersion() == seen.version)
+        return true;
+    int rows = 0;
+    bool same = false;
+    sqlite::Statement table(connection, selectAll);
+    while (table.step()) {
+        if (table.type(0) == SQLITE_INTEGER && table.integer(0) == seen.id) {
+            ++rows;
+            same = table.text(1).value_or(QString()) == seen.fldstory;
+        }
+    }
+    return rows == 1 && same;
+}
+
+bool StoryStore::updateStory(const Seen& seen, const QString& text)
+{
+    checkStorable(text);
+    return run([&](sqlite::Connection& connection) {
+        sqlite::Statement hold(connection, selectAll);
+        return holdsAsSeen(connection, hold, seen) &&
+               connection.execute(updateStatement(seen.id, text)) > 0;
+    });
+}
+
+bool StoryStore::deleteStory(const Seen& seen)
+{
+    return run([&](sqlite::Connection& connection) {
+        sqlite::Statement hold(connection, selectAll);
+        return holdsAsSeen(connection, hold, seen) &&
+               connection.execute(deleteStatement(seen.id)) > 0;
+    });
 }
 
 QString StoryStore::quoteText(QStringView text)
@@ -146,7 +245,7 @@ qint64 StoryStore::rowNumber(float r, qint64 count)
     return std::clamp<qint64>(n, 1, std::max<qint64>(count, 1));
 }
 
-StoryStore::Pick::Pick(const StoryStore& store) : store_(store) {}
+StoryStore::Pick::Pick(StoryStore& store) : store_(store) {}
 
 StoryStore::Pick::~Pick() = default;
 
@@ -156,17 +255,19 @@ void StoryStore::Pick::open()
     count_.reset();
     // Reading the file twice, once to count and once up to the row, costs
     // less than keeping a copy of every story from a single reading.
-    auto cursor = std::make_unique<sqlite::Statement>(store_.connection(), selectAll);
-    if (cursor->step()) {
-        qint64 rows = 0;
-        sqlite::Statement counter(store_.connection(), selectAll);
-        while (counter.step())
-            ++rows;
-        count_ = rows;
-        cursor_ = std::move(cursor);
-    } else {
-        count_ = 0;
-    }
+    store_.run([&](sqlite::Connection& connection) {
+        auto cursor = std::make_unique<sqlite::Statement>(connection, selectAll);
+        if (cursor->step()) {
+            qint64 rows = 0;
+            sqlite::Statement counter(connection, selectAll);
+            while (counter.step())
+                ++rows;
+            count_ = rows;
+            cursor_ = std::move(cursor);
+        } else {
+            count_ = 0;
+        }
+    });
 }
 
 qint64 StoryStore::Pick::count() const
@@ -194,8 +295,9 @@ void StoryStore::Pick::moveToRow()
             if (!cursor_->step())
                 throw StoreError(QStringLiteral("No current record: the table ended before row %1.")
                                      .arg(drawn_));
-    } catch (...) {
+    } catch (const StoreError& e) {
         cursor_.reset(); // a move that failed has no row for story() to read
+        store_.reopen_ = store_.reopen_ || freshConnectionMends(e.code());
         throw;
     }
 }

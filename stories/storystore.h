@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -28,7 +29,12 @@ struct Story
 //   delete from [story] where id=<key>
 // with every apostrophe of <text> doubled. Nothing is cached: every read runs
 // the query anew. Every failure throws StoreError with the engine's own text;
-// the store shows nothing. After a failed statement the store stays usable.
+// the store shows nothing. After a failed statement the store stays usable:
+// when the failure is one a fresh connection would not have (the file was
+// read-only when it was opened, its schema went or changed, the file was cut
+// short), the next operation reopens the connection to the same file first,
+// as it does when another program has moved a file over the library. The
+// store holds one connection at a time.
 class StoryStore
 {
 public:
@@ -57,7 +63,7 @@ public:
 
     // Every row in the order the query gives them, every story exactly as
     // stored (a leading U+FEFF included).
-    QList<Story> allStories() const;
+    QList<Story> allStories();
     // A story holding NUL or a lone UTF-16 surrogate is refused before any
     // statement runs: the statement text cannot carry it exactly.
     void addStory(const QString& text);
@@ -65,6 +71,28 @@ public:
     // the key (another program may have deleted it).
     [[nodiscard]] qint64 updateStory(qint64 id, const QString& text);
     [[nodiscard]] qint64 deleteStory(qint64 id);
+
+    // Moves whenever the library changes, by this store or another program,
+    // and whenever the store opens its connection anew. Taken right after
+    // allStories, it names the library as that read found it. Sends nothing.
+    quint64 dataVersion() const;
+    // One row as the caller last read it, and dataVersion() as of that read.
+    struct Seen
+    {
+        qint64 id;
+        QString fldstory; // a null story reads as empty
+        quint64 version;
+    };
+    // Update and delete of the one row `seen` names, only while it is as seen:
+    // false, and nothing written, when the row is gone or its story changed.
+    // A read of the table ("select * from [story]") begins first and stays
+    // open until the write has committed, so no other program can commit in
+    // between; the table is read whole only when the library has changed
+    // since `seen`. A write that meets another program's write lock fails at
+    // once with "database is locked", rather than wait for a change it would
+    // then overwrite.
+    [[nodiscard]] bool updateStory(const Seen& seen, const QString& text);
+    [[nodiscard]] bool deleteStory(const Seen& seen);
 
     // Every apostrophe doubled; nothing else changed.
     static QString quoteText(QStringView text);
@@ -84,10 +112,13 @@ public:
         Action& operator=(const Action&) = delete;
 
     private:
-        sqlite::Connection::Action action_;
+        std::optional<sqlite::Connection::Action> action_;
         StoryStore& store_;
         sqlite::BusyObserver outer_;
     };
+    bool actionUnderway() const { return connection_.actionUnderway(); }
+    // Told each time the outermost Action ends; it must not throw.
+    void setIdleObserver(std::function<void()> observer) { idle_ = std::move(observer); }
     // Sees the text of every statement as the engine starts it.
     void setStatementObserver(sqlite::StatementObserver observer)
     {
@@ -101,11 +132,20 @@ public:
     class Pick;
 
 private:
-    // Throws when the store is not open.
+    // The connection, reopened first when it must be; throws when the store
+    // is not open.
     sqlite::Connection& connection();
-    const sqlite::Connection& connection() const;
+    // Runs work on the connection; a failure that a fresh connection would
+    // not have has the connection reopened before the next operation.
+    template <class Work>
+    auto run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()));
+    bool holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
 
     sqlite::Connection connection_;
+    bool open_ = false;   // opened, and not closed since
+    bool reopen_ = false; // the next operation opens the connection anew
+    quint32 opens_ = 0;
+    std::function<void()> idle_;
 };
 
 // The random pick of Start, in the steps Start reports by, so that each
@@ -117,7 +157,7 @@ private:
 class StoryStore::Pick
 {
 public:
-    explicit Pick(const StoryStore& store);
+    explicit Pick(StoryStore& store);
     ~Pick();
     Pick(const Pick&) = delete;
     Pick& operator=(const Pick&) = delete;
@@ -136,7 +176,7 @@ public:
 private:
     qint64 count() const;
 
-    const StoryStore& store_;
+    StoryStore& store_;
     std::unique_ptr<sqlite::Statement> cursor_; // from open() until story()
     std::optional<qint64> count_;               // nullopt until the table is read
     qint64 drawn_ = 1;

@@ -4,6 +4,7 @@
 #include "controls/richtextbox.h"
 #include "report/errorreport.h"
 #include "windows/appearance.h"
+#include "windows/blockedcloserequests.h"
 #include "windows/form2.h"
 #include "windows/form3.h"
 #include "windows/mousepointer.h"
@@ -94,12 +95,23 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     connect(RichTextBox2, &RichTextBox::change, this, &Form1::RichTextBox2_Change);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
+    // A close that waits for the store goes ahead when the last action, with
+    // the reports that follow its failures, is over.
+    store_.setIdleObserver([this]() noexcept {
+        if (closeWaiting_)
+            QMetaObject::invokeMethod(this, &Form1::closeWhenIdle, Qt::QueuedConnection);
+    });
+    closeRequests_ = std::make_unique<BlockedCloseRequests>(
+        *this, [this] { return store_.actionUnderway() || (stories_ && stories_->isVisible()); });
+
     // Stored start-up position: the middle of the screen.
     Appearance::centreOnScreen(*this);
 }
 
 Form1::~Form1()
 {
+    closeRequests_.reset();
+    store_.setIdleObserver({});
     delete form2_.data(); // loaded and never closed
 }
 
@@ -134,9 +146,32 @@ void Form1::PushButton5_Click()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    const bool storiesOpen = stories_ && stories_->isVisible();
+    if (store_.actionUnderway() || storiesOpen) {
+        event->ignore();
+        closeWaiting_ = true;
+        if (!store_.actionUnderway())
+            QMetaObject::invokeMethod(this, &Form1::closeWhenIdle, Qt::QueuedConnection);
+        return;
+    }
+    closeWaiting_ = false;
     Form_QueryUnload();
     event->accept();
     Form_Unload();
+}
+
+void Form1::closeWhenIdle() noexcept
+{
+    // A second request while the stories window asks waits for that answer.
+    if (!closeWaiting_ || store_.actionUnderway() || askingStories_)
+        return;
+    askingStories_ = true;
+    const bool kept = stories_ && stories_->isVisible() && !stories_->close();
+    askingStories_ = false;
+    if (kept)
+        closeWaiting_ = false; // the user kept the story, and the program open
+    else
+        close();
 }
 
 void Form1::PushButton3_Click()
@@ -144,6 +179,7 @@ void Form1::PushButton3_Click()
     Steps step(u"Form1", u"PushButton3_Click", this);
     step(100, [&] {
         Form3 stories(store_, programFolder_, this);
+        stories_ = &stories;
         stories.exec();
     });
 }

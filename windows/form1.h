@@ -27,7 +27,11 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
+class BlockedCloseRequests;
 class Form2;
+class Form3;
 class MousePointer;
 class PushButton;
 class QLabel;
@@ -81,11 +85,17 @@ public:
     static constexpr double largestFontSize = 200.0;
 
 protected:
+    // The program closes only at rest: while a handler works with the store
+    // (a lock wait and its reports included) the close waits for it, and an
+    // open stories window is closed first, which may keep an unsaved story,
+    // and with it the program, open.
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void stepFontSize(double points);
     void applySkin();
+    // Carries out a close that had to wait, once nothing works with the store.
+    void closeWhenIdle() noexcept;
 
     // Controls, by their design names; tests find them by these object names.
     RichTextBox* RichTextBox1; // the story box
@@ -104,4 +114,8 @@ private:
     QString libraryFolder_ = programFolder_;
     StoryStore store_;
     QPointer<Form2> form2_;
+    QPointer<Form3> stories_; // while Change Story shows it
+    bool closeWaiting_ = false;
+    bool askingStories_ = false; // the stories window asks whether it may close
+    std::unique_ptr<BlockedCloseRequests> closeRequests_;
 };

@@ -13,6 +13,7 @@
 #include "windows/twips.h"
 
 #include <QAbstractTableModel>
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -31,8 +32,12 @@ const QString captionCancel = QStringLiteral("Cancel");
 
 constexpr int clientWidth = 8760; // twips
 
-const QString storyGone = QStringLiteral(
-    "The story no longer exists in the library. It may have been deleted by another program.");
+const QString changedSinceEdit = QStringLiteral(
+    "This story was changed or deleted by another program since you opened it. Your text is "
+    "kept: Save adds it as a new story, Cancel drops it.");
+const QString changedSinceListed = QStringLiteral(
+    "This story was changed or deleted by another program since the list showed it, so it was "
+    "not deleted. The list now shows the library as it is.");
 
 // Only the blank itself (code 32) is trimmed: tabs and line breaks are text.
 bool isBlank(const QString& text)
@@ -192,6 +197,8 @@ Form3::Form3(StoryStore& store, const QString& programFolder, const QWidget* own
     // A scroll bar that comes and goes would have a long story laid out again
     // each time it does.
     RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A keystroke in a story of megabytes lays out one part of it, not all.
+    RichTextBox1->setParagraphParts(RichTextBox::partLength);
 
     list_ = new StoryList(this);
     auto* view = new Form3Detail::ListView(this);
@@ -285,7 +292,7 @@ int Form3::rowCount() const
     return list_->rowCount();
 }
 
-qint64 Form3::selectedKey() const
+StoryStore::Seen Form3::selectedRow() const
 {
     const QModelIndexList selected = ListView1->selectionModel()->selectedRows(0);
     if (selected.isEmpty())
@@ -303,7 +310,7 @@ qint64 Form3::selectedKey() const
             QStringLiteral("The key of this story (%1) belongs to more than one story in the "
                            "library, so this story cannot be changed alone. Nothing was changed.")
                 .arg(item.text));
-    return *item.id;
+    return {*item.id, item.subItem, version_};
 }
 
 StoryStore::Action Form3::storeAction()
@@ -320,6 +327,24 @@ void Form3::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void Form3::closeEvent(QCloseEvent* event)
+{
+    Steps step(u"Form3", u"Form_QueryUnload");
+    const bool unsaved = PushButton1->caption() != captionAddNew &&
+                         RichTextBox1->document()->isModified() && !isBlank(RichTextBox1->text());
+    // Only Yes drops the story: a box that failed to ask keeps it.
+    auto answer = unsaved ? QMessageBox::No : QMessageBox::Yes;
+    if (unsaved)
+        step(100, [&] {
+            answer = MessageBox::show({QStringLiteral("Discard the story you have not saved?"),
+                                       AppTitle::appTitle(), QMessageBox::NoIcon,
+                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
+        });
+    if (answer != QMessageBox::Yes)
+        return event->ignore();
+    QDialog::closeEvent(event);
 }
 
 void Form3::Form_Load()
@@ -349,6 +374,7 @@ void Form3::listStories(bool reloadEditor)
     bool read = false;
     step(106, [&] {
         stories = store_.allStories();
+        version_ = store_.dataVersion();
         read = true;
     });
     // A table that could not be read has no rows to walk: its failure is
@@ -446,16 +472,16 @@ void Form3::PushButton1_Click()
         if (step.test(142, [&] { return isBlank(RichTextBox1->text()); }))
             return;
         bool updated = false;
-        bool gone = false;
+        bool refused = false;
         step(144, [&] {
-            gone = store_.updateStory(selectedKey(), RichTextBox1->text()) == 0;
-            if (gone)
-                Failure::raise(storyGone);
+            refused = !store_.updateStory(selectedRow(), RichTextBox1->text());
+            if (refused)
+                Failure::raise(changedSinceEdit);
             updated = true;
         });
-        if (gone) {
-            // Pressing Update again would write over whichever row is then
-            // selected: the text goes on as a new story, which Save adds.
+        if (refused) {
+            // Pressing Update again would write over whatever the row now
+            // holds: the text goes on as a new story, which Save adds.
             PushButton1->setCaption(captionSave);
             ListView1->setEnabled(true);
             listStories(false);
@@ -492,13 +518,13 @@ void Form3::PushButton2_Click()
         if (answer != QMessageBox::Yes)
             return;
         // A delete that failed changed nothing, so the list still shows the
-        // file; one whose row was already gone shows that the list is stale.
+        // file; one refused because the row changed shows that the list is stale.
         bool reread = false;
         step(106, [&] {
-            const bool deleted = store_.deleteStory(selectedKey()) > 0;
+            const bool deleted = store_.deleteStory(selectedRow());
             reread = true;
             if (!deleted)
-                Failure::raise(storyGone);
+                Failure::raise(changedSinceListed);
         });
         if (reread)
             step(108, [&] { listStories(); });

@@ -56,6 +56,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // While adding or editing, a story the user typed and has not saved is
+    // dropped only after the user says so.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Controls, by their design names; tests find them by these object names.
@@ -71,8 +74,9 @@ private:
 
     void setOuterHeight(int twips);
     int rowCount() const;
-    // The selected row's key; throws when it cannot name that row alone.
-    qint64 selectedKey() const;
+    // The selected row as the list shows it; throws when its key cannot name
+    // that row alone.
+    StoryStore::Seen selectedRow() const;
     // One user action on the store: one busy timeout, the hourglass meanwhile.
     StoryStore::Action storeAction();
     void keepTyping();
@@ -80,5 +84,6 @@ private:
     StoryStore& store_;
     QString programFolder_;
     Form3Detail::StoryList* list_;
+    quint64 version_ = 0;  // the library's data version as the list was last read
     bool filling_ = false; // the list is being refilled: selection changes are not the user's
 };

@@ -1,3 +1,4 @@
+#include "actionscript.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 
@@ -53,6 +54,8 @@ private slots:
     void pastesPlainTextOnly();
     void fontSizeTakesFractions();
     void captionReadsBackExactly();
+    void longParagraphsInParts_data();
+    void longParagraphsInParts();
 };
 
 void TestRichTextBox::lineBreaksReadBackAsCrLf_data()
@@ -224,6 +227,65 @@ void TestRichTextBox::captionReadsBackExactly()
     button.setCaption(QStringLiteral("Save & Close"));
     QCOMPARE(button.caption(), QStringLiteral("Save & Close"));
     QCOMPARE(button.text(), QStringLiteral("Save && Close")); // shown, not a mnemonic
+}
+
+void TestRichTextBox::longParagraphsInParts_data()
+{
+    // Parts of 10 characters, cut after a sentence's end: "aaaa bbb. |cccc
+    // ddd. |eeee", the seams at document positions 10 and 21.
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("parts");
+    const QString story = QStringLiteral("aaaa bbb. cccc ddd. eeee");
+    QTest::newRow("a long paragraph reads back exactly") << QStringList{} << story << 3;
+    QTest::newRow("Backspace after a seam and Delete before one reach across it")
+        << QStringList{"caret:11", "key:Backspace", "caret:9", "key:Delete"}
+        << "aaaa bbb.ccc ddd. eeee" << 3;
+    QTest::newRow("Enter in a later part is a line break of the text")
+        << QStringList{"caret:13", "key:Return"} << "aaaa bbb. cc\r\ncc ddd. eeee" << 4;
+    QTest::newRow("a cut across a seam pasted back changes nothing")
+        << QStringList{"select:8-14", "key:Ctrl+X", "key:Ctrl+V"} << story << 3;
+    QTest::newRow("undo of a delete across a seam brings it back")
+        << QStringList{"select:8-14", "key:Delete", "key:Ctrl+Z"} << story << 3;
+    QTest::newRow("a long paste goes in in parts, short lines sharing one")
+        << QStringList{"caret:0", "paste:zz\r\n" + story} << "zz\r\n" + story + story << 5;
+}
+
+void TestRichTextBox::longParagraphsInParts()
+{
+    QFETCH(QStringList, actions);
+    RichTextBox box;
+    box.setParagraphParts(10);
+    box.setText(QStringLiteral("aaaa bbb. cccc ddd. eeee"));
+    const auto at = [&](int position, int anchor) {
+        QTextCursor cursor(box.document());
+        cursor.setPosition(anchor);
+        cursor.setPosition(position, QTextCursor::KeepAnchor);
+        box.setTextCursor(cursor);
+    };
+    ActionScript script;
+    script.on("caret", [&](const QString& position) { at(position.toInt(), position.toInt()); })
+        .on("select",
+            [&](const QString& range) {
+                at(range.section(u'-', 1).toInt(), range.section(u'-', 0, 0).toInt());
+            })
+        .on("key",
+            [&](const QString& keys) {
+                const QKeyCombination key = QKeySequence(keys)[0];
+                QTest::keyClick(&box, key.key(), key.keyboardModifiers());
+            })
+        .on("paste", [&](const QString& text) {
+            QGuiApplication::clipboard()->setText(text);
+            box.paste();
+        });
+    QCOMPARE(script.run(actions), QString());
+    QTEST(box.text(), "text");
+    QTEST(box.document()->blockCount(), "parts");
+    // Every offset of the text has a position that maps back to it.
+    const QString text = box.text();
+    for (int offset = 0; offset <= text.size(); ++offset)
+        if (!text.mid(offset - 1, 2).startsWith(u'\r'))
+            QCOMPARE(box.toText(box.toDocument(offset)), offset);
 }
 
 QTEST_MAIN(TestRichTextBox)

@@ -18,6 +18,7 @@ private slots:
     void storiesSuitTyping();
     void storyKinds_data();
     void storyKinds();
+    void freedKeyIsNeverHandedOutAgain();
 
 private:
     ProgramFolder folder_ = ProgramFolder::withoutLibrary();
@@ -80,6 +81,16 @@ void TestSampleLibrary::storyKinds()
         return text.size() > 1000;
     });
     QVERIFY(found);
+}
+
+void TestSampleLibrary::freedKeyIsNeverHandedOutAgain()
+{
+    StoryStore store;
+    store.open(folder_.path());
+    const qint64 last = *store.allStories().last().id;
+    QCOMPARE(store.deleteStory(last), 1);
+    store.addStory(QStringLiteral("A new story."));
+    QCOMPARE(*store.allStories().last().id, last + 1);
 }
 
 QTEST_GUILESS_MAIN(TestSampleLibrary)

@@ -1,3 +1,4 @@
+#include "actionscript.h"
 #include "core/failures.h"
 #include "programfolder.h"
 #include "stories/randomgen.h"
@@ -5,11 +6,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <semaphore>
@@ -46,7 +47,7 @@ struct Logged
 };
 
 // The pick as Start walks it, with a chosen r in place of the generator's.
-std::optional<QString> pick(const StoryStore& store, float r)
+std::optional<QString> pick(StoryStore& store, float r)
 {
     StoryStore::Pick pick(store);
     pick.open();
@@ -65,6 +66,12 @@ QString failureOf(const std::function<void()>& operation)
         return e.description();
     }
     return QStringLiteral("(no failure)");
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -104,7 +111,8 @@ private slots:
     void generator();
     void faults_data();
     void faults();
-    void oneActionWaitsOneTimeout();
+    void libraryChangedFromOutside_data();
+    void libraryChangedFromOutside();
     void fileCutShortWhileReadIsAFailureNotACrash();
 
 private:
@@ -611,6 +619,19 @@ void TestStoryStore::faults_data()
     QTest::newRow("keys as stored: reals, texts and repeats have no single row")
         << loose << Probe(keys) << "1.5 has no id, abc has no id, 3=3, 3=3"
         << QStringList{"select * from [story]"};
+    // Save and its refill share one timeout; the next action has its own.
+    QTest::newRow("under a lock each action's statements wait one timeout in all")
+        << "lock" << Probe([](StoryStore& s) {
+               s.setBusyTimeout(50);
+               QString waits;
+               for (int action = 0; action < 2; ++action) {
+                   const StoryStore::Action a(s, [&](bool w) { waits += w ? "wait " : "end "; });
+                   failureOf([&] { s.addStory("new"); });
+                   failureOf([&] { s.allStories(); });
+               }
+               return waits;
+           })
+        << "wait end wait end " << QStringList{}; // none gets past reading the schema
 }
 
 void TestStoryStore::faults()
@@ -618,7 +639,10 @@ void TestStoryStore::faults()
     QFETCH(QString, planted);
     QFETCH(Probe, probe);
     ProgramFolder folder({"one", "two"});
-    if (!planted.isEmpty())
+    std::optional<ProgramFolder::Lock> lock;
+    if (planted == "lock")
+        lock.emplace(folder.lock(true));
+    else if (!planted.isEmpty())
         folder.exec(planted);
     Logged logged(folder.path());
     QString outcome;
@@ -631,22 +655,105 @@ void TestStoryStore::faults()
     QTEST(logged.statements, "sent");
 }
 
-void TestStoryStore::oneActionWaitsOneTimeout()
+void TestStoryStore::libraryChangedFromOutside_data()
 {
-    ProgramFolder folder({"one"});
-    StoryStore store;
-    store.open(folder.path());
-    store.setBusyTimeout(100);
-    const ProgramFolder::Lock exclusive = folder.lock(true);
-    QList<bool> waits;
-    const auto observe = [&](bool waiting) { waits << waiting; };
-    {
-        // Save and its refill: the refill finds the time already spent.
-        const StoryStore::Action action(store, observe);
-        QCOMPARE(failureOf([&] { store.addStory("two"); }), "database is locked");
-        QCOMPARE(failureOf([&] { store.allStories(); }), "database is locked");
+    // This store's actions: "seen" reads the list and keeps row 3 as shown,
+    // "update" and "delete" write it as seen, "list", "add". Another
+    // program's: "other:sql", "cut", "restore", "replace" (moves another
+    // library over it). "read-only" opens the store while the file is.
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("outcomes"); // of this store's actions, and the rows on file
+    const QString reuse = "other:delete from story where id=3; insert into story (fldstory) "
+                          "values ('theirs')";
+    QTest::newRow("nothing changed: the update writes after one look")
+        << QStringList{"seen", "update"} << "written, 1 read | 1 one, 2 two, 3 mine";
+    QTest::newRow("another row changed: the update reads the table and still writes")
+        << QStringList{"seen", "other:update story set fldstory='1' where id=1", "update"}
+        << "written, 2 read | 1 1, 2 two, 3 mine";
+    QTest::newRow("last row deleted, its key given to a new story: update and delete refused")
+        << QStringList{"seen", reuse, "update", "delete"}
+        << "refused, 2 read | refused, 2 read | 1 one, 2 two, 3 theirs";
+    QTest::newRow("the row edited: update refused")
+        << QStringList{"seen", "other:update story set fldstory='x' where id=3", "update"}
+        << "refused, 2 read | 1 one, 2 two, 3 x";
+    QTest::newRow("the row deleted: delete refused")
+        << QStringList{"seen", "other:delete from story where id=3", "delete"}
+        << "refused, 2 read | 1 one, 2 two";
+    QTest::newRow("read-only at start-up, then writable: one add fails, the next is stored")
+        << QStringList{"read-only", "add", "add"}
+        << "attempt to write a readonly database | added | 1 one, 2 two, 3 three, 4 new";
+    QTest::newRow("cut to 0 bytes and restored in place: each list says so, then reads it")
+        << QStringList{"cut", "list", "list", "restore", "list"}
+        << "no such table: story | dbStory.mdb is empty: it is not an SQLite database. | "
+           "one two three | 1 one, 2 two, 3 three";
+    QTest::newRow("another library moved over it: read and written at once")
+        << QStringList{"replace", "list", "add"} << "other | added | 1 other, 2 new";
+}
+
+void TestStoryStore::libraryChangedFromOutside()
+{
+    ProgramFolder folder({"one", "two", "three"});
+    const QString library = folder.libraryPath();
+    const QByteArray saved = contents(library);
+    Logged logged(folder.path());
+    StoryStore& store = logged.store;
+    StoryStore::Seen seen{};
+    QStringList outcomes;
+    const auto write = [&](bool update) {
+        logged.statements.clear();
+        const bool written = update ? store.updateStory(seen, "mine") : store.deleteStory(seen);
+        outcomes << QString(written ? "written" : "refused") +
+                        QString(", %1 read").arg(logged.statements.count("select * from [story]"));
+    };
+    ActionScript script;
+    script
+        .on("seen",
+            [&](const QString&) {
+                const Story row = store.allStories().value(2);
+                seen = {*row.id, *row.fldstory, store.dataVersion()};
+            })
+        .on("update", [&](const QString&) { write(true); })
+        .on("delete", [&](const QString&) { write(false); })
+        .on("list",
+            [&](const QString&) {
+                QStringList stories;
+                for (const Story& story : store.allStories())
+                    stories << *story.fldstory;
+                outcomes << stories.join(' ');
+            })
+        .on("add",
+            [&](const QString&) {
+                store.addStory("new");
+                outcomes << "added";
+            })
+        .on("other", [&](const QString& sql) { folder.exec(sql); })
+        .on("read-only",
+            [&](const QString&) {
+                const ProgramFolder::ReadOnly readOnly = folder.readOnly();
+                QVERIFY2(readOnly.failure().isEmpty(), qPrintable(readOnly.failure()));
+                store.open(folder.path());
+            })
+        .on("cut", [&](const QString&) { QVERIFY(QFile(library).resize(0)); })
+        .on("restore", [&](const QString&) { folder.writeFile("dbStory.mdb", saved); })
+        .on("replace", [&](const QString&) {
+            const ProgramFolder other({"other"});
+            QVERIFY(QFile::copy(other.libraryPath(), library + ".new"));
+            QCOMPARE(std::rename(QFile::encodeName(library + ".new").constData(),
+                                 QFile::encodeName(library).constData()),
+                     0);
+        });
+    QFETCH(QStringList, actions);
+    for (const QString& action : actions) {
+        try {
+            QCOMPARE(script.run({action}), QString());
+        } catch (const StoreError& e) {
+            outcomes << e.description();
+        }
     }
-    QCOMPARE(waits, (QList<bool>{true, false}));
+    QStringList rows;
+    for (const ProgramFolder::Row& row : folder.rows())
+        rows << QString::number(row.id) + " " + row.story.value_or(QString());
+    QTEST(QStringList(outcomes << rows.join(", ")).join(" | "), "outcomes");
 }
 
 void TestStoryStore::fileCutShortWhileReadIsAFailureNotACrash()
@@ -657,18 +764,17 @@ void TestStoryStore::fileCutShortWhileReadIsAFailureNotACrash()
     // a memory-mapped read would end the process with SIGBUS instead.
     ProgramFolder folder(QStringList(3000, QString(400, u'q')));
     const QString library = folder.libraryPath();
-    const QString copy = folder.filePath("copy");
-    QVERIFY(QFile::copy(library, copy));
+    const QByteArray whole = contents(library);
     StoryStore store;
     int selects = 0;
     store.setStatementObserver([&](const QString&) {
         if (++selects % 2 == 0)
-            QProcess::execute("truncate", {"-s", "8192", library});
+            QFile(library).resize(8192);
     });
     QStringList outcomes;
     for (const auto& read : {std::function<void()>([&] { pick(store, 0.99f); }),
                              std::function<void()>([&] { store.allStories(); })}) {
-        QCOMPARE(QProcess::execute("cp", {copy, library}), 0);
+        folder.writeFile("dbStory.mdb", whole); // in place, as cp does
         store.open(folder.path());
         try {
             read();

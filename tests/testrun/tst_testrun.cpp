@@ -1,3 +1,4 @@
+#include "actionscript.h"
 #include "boxrecorder.h"
 #include "controls/richtextbox.h"
 #include "core/failures.h"
@@ -171,18 +172,13 @@ void TestTestRun::statesAndTransitions()
     QFETCH(int, resultsShown);
 
     Run run;
-    for (const QString& action : actions) {
-        if (action == QLatin1String("start"))
-            run.start();
-        else if (action == QLatin1String("stop"))
-            run.stop();
-        else if (action == QLatin1String("type"))
-            run.type(QStringLiteral("The"));
-        else if (action == QLatin1String("tick"))
-            run.ticks(1);
-        else if (action == QLatin1String("clear"))
-            run.typing->setText(QString());
-    }
+    ActionScript script;
+    script.on("start", [&](const QString&) { run.start(); })
+        .on("stop", [&](const QString&) { run.stop(); })
+        .on("type", [&](const QString&) { run.type(QStringLiteral("The")); })
+        .on("tick", [&](const QString&) { run.ticks(1); })
+        .on("clear", [&](const QString&) { run.typing->setText(QString()); });
+    QCOMPARE(script.run(actions), QString());
 
     QCOMPARE(run.state(), state);
     QCOMPARE(run.label->isVisible(), labelVisible);

@@ -1,3 +1,4 @@
+#include "actionscript.h"
 #include "boxrecorder.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
@@ -16,6 +17,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QTreeView>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -41,8 +43,13 @@ struct Controls
 const QString forgot = QStringLiteral("You forgot to input stories.");
 const QString confirm = QStringLiteral("Are you sure you want to delete the selected item?");
 const QString locked = QStringLiteral("database is locked");
-const QString storyGone = QStringLiteral(
-    "The story no longer exists in the library. It may have been deleted by another program.");
+const QString changedSinceEdit = QStringLiteral(
+    "This story was changed or deleted by another program since you opened it. Your text is "
+    "kept: Save adds it as a new story, Cancel drops it.");
+const QString changedSinceListed = QStringLiteral(
+    "This story was changed or deleted by another program since the list showed it, so it was "
+    "not deleted. The list now shows the library as it is.");
+const QString discard = QStringLiteral("Discard the story you have not saved?");
 
 // The window's mode as the user sees it, in one line.
 QString state(Form3& form)
@@ -106,6 +113,42 @@ void hoverOver(QWidget* area, QPoint at = {2, 2})
     QApplication::sendEvent(area, &move);
 }
 
+QStringList texts(const BoxRecorder& boxes)
+{
+    QStringList texts;
+    for (const auto& request : boxes.requests)
+        texts << request.text;
+    return texts;
+}
+
+// What a user does in the stories window, as script actions: the buttons by
+// what they do ("add", "save", "update", "delete", "cancel", "edit"), typing
+// ("type:text"), a key by name ("key:Return"), text put into the editor at
+// once ("set:text"), a click on a row ("row:1"), and the answer to the next
+// box ("answer:No").
+ActionScript userActions(std::function<Form3&()> form, BoxRecorder& boxes)
+{
+    const auto ui = [form] { return Controls{form()}; };
+    const auto click = [ui](PushButton* Controls::*button) {
+        return [ui, button](const QString&) { QTest::mouseClick(ui().*button, Qt::LeftButton); };
+    };
+    ActionScript script;
+    script.on({"add", "save", "update"}, click(&Controls::PushButton1))
+        .on({"delete", "cancel"}, click(&Controls::PushButton2))
+        .on("edit", click(&Controls::PushButton3))
+        .on("type", [ui](const QString& text) { QTest::keyClicks(ui().RichTextBox1, text); })
+        .on("key",
+            [ui](const QString& key) {
+                QTest::keyClick(ui().RichTextBox1, QKeySequence(key)[0].key());
+            })
+        .on("set", [ui](const QString& text) { ui().RichTextBox1->setText(text); })
+        .on("row", [form](const QString& row) { clickRow(form(), row.toInt()); })
+        .on("answer", [&boxes](const QString& answer) {
+            boxes.answers.enqueue(answer == "Yes" ? QMessageBox::Yes : QMessageBox::No);
+        });
+    return script;
+}
+
 // A program folder and the store opened on it, as start-up leaves them.
 struct Library
 {
@@ -135,7 +178,6 @@ private slots:
     void boxesAskAsTheyShould();
     void confirmationThatFailsDeletesNothing();
     void editorFollowsTheSelectedRow();
-    void closingByTheFrameWhileAddingSavesNothing();
     void faults_data();
     void faults();
     void unreadableLibraryIsReportedOnceAtLine106_data();
@@ -144,6 +186,8 @@ private slots:
     void hourglassDuringTheFillAndHoverAreas();
     void cursorFile();
     void changeStoryOpensTheWindowModally();
+    void closeRequests_data();
+    void closeRequests();
 };
 
 void TestForm3::initTestCase()
@@ -154,6 +198,11 @@ void TestForm3::initTestCase()
 void TestForm3::cleanup()
 {
     TestWindows::verifyNoWindowLeft();
+    // A main window that closed ended the program (QCoreApplication::exit),
+    // after which every modal loop would return at once; a turn of the
+    // application's own loop starts them afresh.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(); });
+    QCoreApplication::exec();
 }
 
 void TestForm3::opensBrowsingWithItsLayout()
@@ -241,8 +290,8 @@ void TestForm3::modes_data()
     QTest::newRow("Save with blanks only asks and keeps the blanks")
         << two << QStringList{"add", "type:   ", "save"} << "adding" << two << "   "
         << QStringList{forgot};
-    QTest::newRow("Save with line breaks only stores them")
-        << two << QStringList{"add", "key:Return", "key:Return", "save"} << "browsing"
+    QTest::newRow("Save with line breaks only stores them; Tab leaves the editor")
+        << two << QStringList{"add", "key:Return", "key:Tab", "key:Enter", "save"} << "browsing"
         << (two + QStringList{"\r\n\r\n"}) << "First story." << QStringList{};
     QTest::newRow("Save with a tab among blanks stores it")
         << two << QStringList{"add", "set: \t ", "save"} << "browsing"
@@ -302,33 +351,13 @@ void TestForm3::modes()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
-    const QHash<QString, PushButton*> buttons{
-        {"add", ui.PushButton1},    {"save", ui.PushButton1},   {"update", ui.PushButton1},
-        {"delete", ui.PushButton2}, {"cancel", ui.PushButton2}, {"edit", ui.PushButton3}};
-    for (const QString& action : actions) {
-        const QString arg = action.section(':', 1);
-        if (buttons.contains(action))
-            QTest::mouseClick(buttons.value(action), Qt::LeftButton);
-        else if (action.startsWith("type:"))
-            QTest::keyClicks(ui.RichTextBox1, arg);
-        else if (action.startsWith("key:"))
-            QTest::keyClick(ui.RichTextBox1, Qt::Key_Return);
-        else if (action.startsWith("set:"))
-            ui.RichTextBox1->setText(arg);
-        else if (action.startsWith("row:"))
-            clickRow(form, arg.toInt());
-        else if (action.startsWith("answer:"))
-            boxes.answers.enqueue(arg == "Yes" ? QMessageBox::Yes : QMessageBox::No);
-    }
+    QCOMPARE(userActions([&]() -> Form3& { return form; }, boxes).run(actions), QString());
 
     QFETCH(QString, mode);
     QCOMPARE(state(form), expectedState(mode));
     QTEST(lib.folder.stories(), "stories");
     QTEST(ui.RichTextBox1->text(), "editor");
-    QStringList texts;
-    for (const auto& request : boxes.requests)
-        texts << request.text;
-    QTEST(texts, "boxes");
+    QTEST(texts(boxes), "boxes");
     // Whatever happened, the list shows the file, one row selected if any.
     QCOMPARE(listed(form), onFile(lib.folder));
     QCOMPARE(selectedRow(form) >= 0, !lib.folder.rows().isEmpty());
@@ -455,25 +484,6 @@ void TestForm3::editorFollowsTheSelectedRow()
     QVERIFY(boxes.requests.isEmpty());
 }
 
-void TestForm3::closingByTheFrameWhileAddingSavesNothing()
-{
-    Library lib({"Kept."});
-    BoxRecorder boxes;
-    {
-        Form3 form(lib.store, lib.folder.path());
-        form.show();
-        QTest::mouseClick(Controls{form}.PushButton1, Qt::LeftButton);
-        QTest::keyClicks(Controls{form}.RichTextBox1, "Never saved.");
-        QVERIFY(form.close());
-        QVERIFY(!form.isVisible());
-    }
-    Form3 again(lib.store, lib.folder.path());
-    QCOMPARE(state(again), expectedState("browsing"));
-    QCOMPARE(Controls{again}.RichTextBox1->text(), QStringLiteral("Kept."));
-    QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
-    QVERIFY(boxes.requests.isEmpty());
-}
-
 void TestForm3::faults_data()
 {
     QTest::addColumn<QStringList>("actions");
@@ -496,15 +506,25 @@ void TestForm3::faults_data()
     QTest::newRow("a refill under an exclusive lock keeps the list")
         << QStringList{"exclusive", "refill"} << "browsing"
         << "First." << two << QStringList{"listStories 106: " + locked};
-    QTest::newRow("Update of a story deleted meanwhile keeps the text, which Save adds")
-        << QStringList{"row:1",  "edit", "set:Mine.", "plant:delete from story where id=2",
-                       "update", "save"}
-        << "browsing"
-        << "First." << QStringList{"First.", "Mine."} << QStringList{"144: " + storyGone};
-    QTest::newRow("Delete of a story deleted meanwhile re-reads the list")
+    QTest::newRow("Update of a story deleted meanwhile is refused: adding, the text kept")
+        << QStringList{"row:1", "edit", "set:Mine.", "plant:delete from story where id=2", "update"}
+        << "adding"
+        << "Mine." << QStringList{"First."} << QStringList{"144: " + changedSinceEdit};
+    QTest::newRow("Delete of a story deleted meanwhile is refused and re-reads the list")
         << QStringList{"row:1", "plant:delete from story where id=2", "answer:Yes", "delete"}
         << "browsing"
-        << "First." << QStringList{"First."} << QStringList{"106: " + storyGone};
+        << "First." << QStringList{"First."} << QStringList{"106: " + changedSinceListed};
+    QTest::newRow("Delete of a row whose key another program gave a new story is refused")
+        << QStringList{"row:1",
+                       "plant:delete from story where id=2; insert into story (fldstory) values "
+                       "('Theirs.')",
+                       "answer:Yes", "delete"}
+        << "browsing"
+        << "First." << QStringList{"First.", "Theirs."}
+        << QStringList{"106: " + changedSinceListed};
+    QTest::newRow("a library cut to 0 bytes and restored lists again at the next refill")
+        << QStringList{"cut", "refill", "restore", "refill"} << "browsing"
+        << "First." << two << QStringList{"listStories 106: no such table: story"};
     QTest::newRow("a key that is not a whole number changes nothing")
         << QStringList{"plant:drop table story; create table story (id, fldstory); insert into "
                        "story values (1.5, 'First.'), (2, 'Second.')",
@@ -527,37 +547,25 @@ void TestForm3::faults()
 {
     QFETCH(QStringList, actions);
     Library lib({"First.", "Second."});
+    const QString library = lib.folder.libraryPath();
+    QFile file(library);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
     BoxRecorder boxes;
     auto form = std::make_unique<Form3>(lib.store, lib.folder.path());
     std::optional<ProgramFolder::Lock> lock;
-    for (const QString& action : actions) {
-        const QString arg = action.section(':', 1);
-        const Controls ui{*form};
-        if (action == "add" || action == "save" || action == "update")
-            QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
-        else if (action == "delete")
-            QTest::mouseClick(ui.PushButton2, Qt::LeftButton);
-        else if (action == "edit")
-            QTest::mouseClick(ui.PushButton3, Qt::LeftButton);
-        else if (action == "lock" || action == "exclusive")
-            lock.emplace(lib.folder.lock(action == "exclusive"));
-        else if (action == "release")
-            lock.reset();
-        else if (action == "refill")
-            form->listStories();
-        else if (action == "reopen")
-            form = std::make_unique<Form3>(lib.store, lib.folder.path());
-        else if (action.startsWith("plant:"))
-            lib.folder.exec(arg);
-        else if (action.startsWith("answer:"))
-            boxes.answers.enqueue(QMessageBox::Yes);
-        else if (action.startsWith("row:"))
-            clickRow(*form, arg.toInt());
-        else if (action.startsWith("type:"))
-            QTest::keyClicks(ui.RichTextBox1, arg);
-        else if (action.startsWith("set:"))
-            ui.RichTextBox1->setText(arg);
-    }
+    // Besides the user: other programs, and the refill or a new window.
+    ActionScript script = userActions([&]() -> Form3& { return *form; }, boxes);
+    script.on("lock", [&](const QString&) { lock.emplace(lib.folder.lock()); })
+        .on("exclusive", [&](const QString&) { lock.emplace(lib.folder.lock(true)); })
+        .on("release", [&](const QString&) { lock.reset(); })
+        .on("plant", [&](const QString& sql) { lib.folder.exec(sql); })
+        .on("cut", [&](const QString&) { QVERIFY(QFile(library).resize(0)); })
+        .on("restore", [&](const QString&) { lib.folder.writeFile("dbStory.mdb", saved); })
+        .on("refill", [&](const QString&) { form->listStories(); })
+        .on("reopen",
+            [&](const QString&) { form = std::make_unique<Form3>(lib.store, lib.folder.path()); });
+    QCOMPARE(script.run(actions), QString());
     lock.reset();
     QFETCH(QString, mode);
     QCOMPARE(state(*form), expectedState(mode));
@@ -691,6 +699,83 @@ void TestForm3::changeStoryOpensTheWindowModally()
     QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
     QCOMPARE(seen, QStringLiteral("Stories: Only story."));
     QVERIFY(boxes.requests.isEmpty());
+    main.close();
+}
+
+void TestForm3::closeRequests_data()
+{
+    QTest::addColumn<QStringList>("actions"); // in the stories window, opened by Change Story
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("open"); // the windows still open, the stories window's editor
+    const QString report =
+        ErrorReport::message(locked, ErrorReport::location(u"Form3", u"PushButton1_Click"), 120);
+    QTest::newRow("a typed story, the frame, No: it stays with the story")
+        << QStringList{"add", "type:Mine.", "answer:No", "frame"} << QStringList{discard}
+        << "stories: Mine. | main";
+    QTest::newRow("a typed story, the frame, Yes: it closes")
+        << QStringList{"add", "type:Mine.", "answer:Yes", "frame"} << QStringList{discard}
+        << "main";
+    QTest::newRow("browsing, editing with nothing typed, or blanks only: no question")
+        << QStringList{"frame", "edit", "frame", "add", "type:  ", "frame"} << QStringList{}
+        << "main";
+    QTest::newRow("a typed story, the main window's close, No: both stay")
+        << QStringList{"edit", "type:!", "answer:No", "main"} << QStringList{discard}
+        << "stories: !Kept. | main";
+    QTest::newRow("a typed story, the main window's close, Yes: both close")
+        << QStringList{"add", "type:Mine.", "answer:Yes", "main"} << QStringList{discard} << "";
+    QTest::newRow("a typed story, the session ends, No: both stay")
+        << QStringList{"add", "type:Mine.", "answer:No", "session end"} << QStringList{discard}
+        << "stories: Mine. | main";
+    QTest::newRow("the main window's close during a lock wait goes ahead after its report")
+        << QStringList{"add", "type:Mine.", "lock", "main at the report", "save", "answer:Yes"}
+        << QStringList{report, discard} << "";
+}
+
+void TestForm3::closeRequests()
+{
+    QFETCH(QStringList, actions);
+    ProgramFolder folder({"Kept."});
+    BoxRecorder boxes;
+    std::function<void()> atReport;
+    MessageBox::setHandler([&](const MessageBox::Request& request) {
+        boxes.requests.append(request);
+        if (request.caption == QLatin1String("Application Error") && atReport)
+            std::exchange(atReport, {})();
+        return boxes.answers.isEmpty() ? QMessageBox::Ok : boxes.answers.dequeue();
+    });
+    Form1 main(folder.path());
+    QVERIFY(main.Form_Load());
+    main.storyStore().setBusyTimeout(50);
+    main.show();
+    std::optional<ProgramFolder::Lock> lock;
+    QString open = "(the stories window did not open)";
+    TestWindows::onNextModal(this, [&](QWidget* modal) {
+        auto* stories = qobject_cast<Form3*>(modal);
+        QVERIFY(stories);
+        ActionScript script = userActions([&]() -> Form3& { return *stories; }, boxes);
+        const auto closeMain = [&] { main.windowHandle()->close(); };
+        script.on("frame", [&](const QString&) { stories->windowHandle()->close(); })
+            .on("main", [&](const QString&) { closeMain(); })
+            .on("main at the report", [&](const QString&) { atReport = closeMain; })
+            .on("lock", [&](const QString&) { lock.emplace(folder.lock()); })
+            .on("session end", [&](const QString&) {
+                QEvent quit(QEvent::Quit); // as the session manager's "die" sends it
+                QCoreApplication::sendEvent(qApp, &quit);
+            });
+        QCOMPARE(script.run(actions), QString());
+        QCoreApplication::processEvents(); // a close that waited goes ahead
+        QStringList windows;
+        if (stories->isVisible())
+            windows << "stories: " + Controls{*stories}.RichTextBox1->text();
+        if (main.isVisible())
+            windows << "main";
+        open = windows.join(" | ");
+    });
+    QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
+    QTEST(open, "open");
+    QTEST(texts(boxes), "boxes");
+    QCOMPARE(main.storyStore().isOpen(), main.isVisible());
+    QCOMPARE(folder.stories(), QStringList{"Kept."});
     main.close();
 }
 
