@@ -219,6 +219,11 @@ bool Connection::actionUnderway() const
     return busy_->actions > 0;
 }
 
+bool Connection::waitForLock(int attempt)
+{
+    return onBusy(busy_.get(), attempt) != 0;
+}
+
 void Connection::setStatementObserver(StatementObserver observer)
 {
     observer_ = std::move(observer);

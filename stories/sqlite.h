@@ -89,6 +89,9 @@ public:
         Connection& connection_;
     };
     bool actionUnderway() const;
+    // Waits for another connection's lock as a statement would, the attempt
+    // counted from 0; false once the timeout has passed.
+    bool waitForLock(int attempt);
 
     // Runs one statement to its end and gives the number of rows it changed.
     // Throws when the connection is closed or the engine fails; the connection

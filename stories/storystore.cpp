@@ -205,23 +205,36 @@ bool StoryStore::holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& 
     return rows == 1 && same;
 }
 
+bool StoryStore::writeAsSeen(const Seen& seen, const QString& statement)
+{
+    // One timeout for all the attempts together.
+    const sqlite::Connection::Action action(connection_);
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return run([&](sqlite::Connection& connection) {
+                sqlite::Statement hold(connection, selectAll);
+                return holdsAsSeen(connection, hold, seen) && connection.execute(statement) > 0;
+            });
+        } catch (const StoreError& e) {
+            // A write under a read of its own cannot wait for another
+            // program's write lock (the two would wait on each other), so the
+            // engine refuses it at once. The read is let go, the lock waited
+            // for, and the row checked again.
+            if (e.code() != SQLITE_BUSY || !connection_.waitForLock(attempt))
+                throw;
+        }
+    }
+}
+
 bool StoryStore::updateStory(const Seen& seen, const QString& text)
 {
     checkStorable(text);
-    return run([&](sqlite::Connection& connection) {
-        sqlite::Statement hold(connection, selectAll);
-        return holdsAsSeen(connection, hold, seen) &&
-               connection.execute(updateStatement(seen.id, text)) > 0;
-    });
+    return writeAsSeen(seen, updateStatement(seen.id, text));
 }
 
 bool StoryStore::deleteStory(const Seen& seen)
 {
-    return run([&](sqlite::Connection& connection) {
-        sqlite::Statement hold(connection, selectAll);
-        return holdsAsSeen(connection, hold, seen) &&
-               connection.execute(deleteStatement(seen.id)) > 0;
-    });
+    return writeAsSeen(seen, deleteStatement(seen.id));
 }
 
 QString StoryStore::quoteText(QStringView text)

@@ -88,9 +88,8 @@ public:
     // A read of the table ("select * from [story]") begins first and stays
     // open until the write has committed, so no other program can commit in
     // between; the table is read whole only when the library has changed
-    // since `seen`. A write that meets another program's write lock fails at
-    // once with "database is locked", rather than wait for a change it would
-    // then overwrite.
+    // since `seen`. Another program's write lock is waited for with the read
+    // let go, and the row is checked again once it is free.
     [[nodiscard]] bool updateStory(const Seen& seen, const QString& text);
     [[nodiscard]] bool deleteStory(const Seen& seen);
 
@@ -140,6 +139,7 @@ private:
     template <class Work>
     auto run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()));
     bool holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
+    bool writeAsSeen(const Seen& seen, const QString& statement);
 
     sqlite::Connection connection_;
     bool open_ = false;   // opened, and not closed since
