@@ -38,20 +38,6 @@ stop() {
     pid=""
 }
 
-click() {
-    xdotool mousemove --window "$1" "$2" "$3" click 1
-}
-
-# wait_height <window> <pixels>: waits (bounded) until the window has that height.
-wait_height() {
-    local i
-    for i in $(seq 50); do
-        xwininfo -id "$1" | grep -q "Height: $2\$" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 stories() {
     sqlite3 "$1/data/quillrace/dbStory.mdb" "select fldstory from story order by id"
 }
@@ -61,17 +47,7 @@ start_as 4201
 ann=$home
 main=$(wait_window "Quillrace Software")
 [ -n "$main" ] || fail "the first user got no main window"
-click "$main" 268 87 # Change Story
-window=$(wait_window "Stories")
-[ -n "$window" ] || fail "Change Story did not open the stories window"
-wait_height "$window" 215 || fail "the stories window did not open in browsing mode"
-click "$window" 76 194 # Add New
-wait_height "$window" 392 || fail "Add New did not show the editor"
-click "$window" 293 305 # into the editor
-xdotool type --delay 30 "Ann's own story."
-click "$window" 76 194 # Save
-wait_height "$window" 215 || fail "Save did not return to browsing mode"
-click "$window" 508 194 # Close
+add_story "$main" "Ann's own story."
 stop "$main"
 [ "$(stories "$ann" | tail -n 1)" = "Ann's own story." ] || fail "the story is not in the user's library"
 [ "$(stat -c %u "$ann/data/quillrace/dbStory.mdb")" = 4201 ] || fail "the library is not the user's"

@@ -1,5 +1,6 @@
 # Shared by the real-window tests: a program folder of their own, waiting for
-# windows by name, and waiting for the program to end. Sourced, not run.
+# windows by name, clicks, adding a story through the stories window, and
+# waiting for the program to end. Sourced, not run.
 
 # new_program_folder <build folder>: copies the program into a fresh folder.
 new_program_folder() {
@@ -27,6 +28,44 @@ wait_exit() {
         return 124
     fi
     wait "$pid"
+}
+
+# click <window> <x> <y>: a left click at a point of the window's client area
+# (pixels are twips / 15).
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+}
+
+# wait_height <window> <pixels>: waits (bounded) until the window has that height.
+wait_height() {
+    local i
+    for i in $(seq 50); do
+        xwininfo -id "$1" | grep -q "Height: $2\$" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# add_story <main window> <text>: Change Story, Add New, the text typed into
+# the editor, Save and Close, each step waited for; fails the test on the way.
+add_story() {
+    local stories i
+    click "$1" 268 87 # Change Story
+    stories=$(wait_window "Stories")
+    [ -n "$stories" ] || fail "Change Story did not open the stories window"
+    wait_height "$stories" 215 || fail "the stories window did not open in browsing mode"
+    click "$stories" 76 194 # Add New
+    wait_height "$stories" 392 || fail "Add New did not show the editor"
+    click "$stories" 293 305 # into the editor
+    xdotool type --delay 30 "$2"
+    click "$stories" 76 194 # Save
+    wait_height "$stories" 215 || fail "Save did not return to browsing mode"
+    click "$stories" 508 194 # Close
+    for i in $(seq 50); do
+        [ -z "$(xdotool search --onlyvisible --name '^Stories$' 2>/dev/null)" ] && return 0
+        sleep 0.1
+    done
+    fail "Close did not close the stories window"
 }
 
 fail() {
