@@ -6,6 +6,7 @@
 //   bench_conversion                 writes the libraries, runs the starts, prints medians
 //   bench_conversion quill <folder>  one start in that program folder (a child run)
 
+#include "benchsupport.h"
 #include "jetfixture.h"
 #include "report/messagebox.h"
 #include "stories/storystore.h"
@@ -18,26 +19,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-double now()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 // Prints the moment the window is shown and painted, and the reader's peak.
 int childQuill(int argc, char** argv)
@@ -52,58 +39,11 @@ int childQuill(int argc, char** argv)
         form.repaint();
         rusage reader{};
         getrusage(RUSAGE_CHILDREN, &reader);
-        std::printf("%.9f %ld\n", now(), reader.ru_maxrss);
+        std::printf("%.9f %ld\n", Bench::now(), reader.ru_maxrss);
         std::fflush(stdout);
         QApplication::quit();
     });
     return QApplication::exec();
-}
-
-struct Sample
-{
-    double seconds;
-    long peakKiB;
-    long readerPeakKiB;
-};
-
-Sample runChild(const char* self, const QString& folder)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        std::exit(1);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    const QByteArray where = QFile::encodeName(folder);
-    char* args[] = {const_cast<char*>(self), const_cast<char*>("quill"),
-                    const_cast<char*>(where.constData()), nullptr};
-    const double started = now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, self, &actions, nullptr, args, environ) != 0)
-        std::exit(1);
-    close(out[1]);
-    char buffer[128] = {};
-    const ssize_t got = read(out[0], buffer, sizeof buffer - 1);
-    close(out[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    posix_spawn_file_actions_destroy(&actions);
-    double shown = 0;
-    long readerPeak = 0;
-    if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(buffer, "%lf %ld", &shown, &readerPeak) != 2) {
-        std::fprintf(stderr, "bench_conversion: the start-up child failed\n");
-        std::exit(1);
-    }
-    return {shown - started, usage.ru_maxrss, readerPeak};
-}
-
-template <class T> T median(std::vector<T> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 void measure(const char* self, int stories, int runs)
@@ -125,15 +65,17 @@ void measure(const char* self, int stories, int runs)
         QFile::remove(library);
         QFile::remove(folder.filePath(QStringLiteral("dbStory.access.mdb")));
         QFile::copy(access, library);
-        const Sample sample = runChild(self, folder.path());
-        times.push_back(sample.seconds);
-        peaks.push_back(sample.peakKiB);
-        readerPeaks.push_back(sample.readerPeakKiB);
+        const Bench::ChildRun run =
+            Bench::runChild(self, {"quill", QFile::encodeName(folder.path()).toStdString()});
+        times.push_back(run.seconds);
+        peaks.push_back(run.peakKiB);
+        // The child's line: the moment it was shown, then the reader's peak.
+        readerPeaks.push_back(std::atol(run.line.substr(run.line.find(' ') + 1).c_str()));
     }
     std::printf("  %6d stories  %7.1f ms   peak: program %6ld KiB, reader %6ld KiB   (target "
                 "under %d ms, 200 MB each)\n",
-                stories, median(times) * 1e3, median(peaks), median(readerPeaks),
-                stories >= 100000 ? 3000 : 500);
+                stories, Bench::median(times) * 1e3, Bench::median(peaks),
+                Bench::median(readerPeaks), stories >= 100000 ? 3000 : 500);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 //   bench_startup quill     one start of the main window (a child run)
 //   bench_startup bare      one start of the bare window (a child run)
 
+#include "benchsupport.h"
 #include "windows/form1.h"
 
 #include <QApplication>
@@ -14,26 +15,10 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-double now()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 // Prints the moment the window has been shown and painted, then quits.
 int runShown(QWidget& window)
@@ -41,7 +26,7 @@ int runShown(QWidget& window)
     window.show();
     QTimer::singleShot(0, [&] {
         window.repaint();
-        std::printf("%.9f\n", now());
+        std::printf("%.9f\n", Bench::now());
         std::fflush(stdout);
         QApplication::quit();
     });
@@ -81,47 +66,6 @@ int childBare(int argc, char** argv)
     return runShown(window);
 }
 
-struct Sample
-{
-    double seconds;
-    long peakKiB;
-};
-
-Sample runChild(const char* self, const char* kind)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        std::exit(1);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    char* args[] = {const_cast<char*>(self), const_cast<char*>(kind), nullptr};
-    const double started = now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, self, &actions, nullptr, args, environ) != 0)
-        std::exit(1);
-    close(out[1]);
-    char buffer[64] = {};
-    const ssize_t got = read(out[0], buffer, sizeof buffer - 1);
-    close(out[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    posix_spawn_file_actions_destroy(&actions);
-    if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "bench_startup: the %s child failed\n", kind);
-        std::exit(1);
-    }
-    return {std::atof(buffer) - started, usage.ru_maxrss};
-}
-
-template <class T> T median(std::vector<T> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -134,21 +78,22 @@ int main(int argc, char** argv)
     const int runs = 15;
     std::vector<double> quillTimes, bareTimes;
     std::vector<long> quillPeaks, barePeaks;
-    runChild(argv[0], "bare"); // warms the file cache for both
+    Bench::runChild(argv[0], {"bare"}); // warms the file cache for both
     for (int i = 0; i < runs; ++i) {
-        const Sample bare = runChild(argv[0], "bare");
-        const Sample quill = runChild(argv[0], "quill");
+        const Bench::ChildRun bare = Bench::runChild(argv[0], {"bare"});
+        const Bench::ChildRun quill = Bench::runChild(argv[0], {"quill"});
         bareTimes.push_back(bare.seconds);
         barePeaks.push_back(bare.peakKiB);
         quillTimes.push_back(quill.seconds);
         quillPeaks.push_back(quill.peakKiB);
     }
-    const double quill = median(quillTimes), bare = median(bareTimes);
+    const double quill = Bench::median(quillTimes), bare = Bench::median(bareTimes);
     std::printf("start-up to shown, median of %d (platform %s):\n", runs,
                 qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default"
                                                      : qgetenv("QT_QPA_PLATFORM").constData());
-    std::printf("  main window  %7.1f ms   peak %6ld KiB\n", quill * 1e3, median(quillPeaks));
-    std::printf("  bare window  %7.1f ms   peak %6ld KiB\n", bare * 1e3, median(barePeaks));
+    std::printf("  main window  %7.1f ms   peak %6ld KiB\n", quill * 1e3,
+                Bench::median(quillPeaks));
+    std::printf("  bare window  %7.1f ms   peak %6ld KiB\n", bare * 1e3, Bench::median(barePeaks));
     std::printf("  ratio        %7.2f      (target at most 1.30)\n", quill / bare);
     return 0;
 }

@@ -7,6 +7,7 @@
 // Medians of several runs. Targets: shown under 300 ms; painted at most 3
 // times the plain set.
 
+#include "benchsupport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "programfolder.h"
@@ -55,12 +56,6 @@ int redRuns(const RichTextBox& box)
         }
     }
     return count;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Runs the event loop until the widget paints next (two seconds at most).
@@ -194,9 +189,9 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const double shownMs = median(shown);
-    const double paintedMs = median(painted);
-    const double plainMs = median(plain);
+    const double shownMs = Bench::median(shown);
+    const double paintedMs = Bench::median(painted);
+    const double plainMs = Bench::median(plain);
     std::printf("Stop, %d typed words, all wrong (%d red marks), median of %d runs:\n", wordCount,
                 wordCount, runs);
     std::printf("  click on Stop to results window shown:   %8.1f ms  (target < 300 ms: %s)\n",

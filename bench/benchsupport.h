@@ -4,12 +4,80 @@
 #include <QString>
 #include <QStringList>
 
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
 #include <vector>
 
-// Shared by the benchmarks: a large library of distinct, typeable stories, and
-// the median time of repeated runs.
+extern char** environ;
+
+// Shared by the benchmarks: a large library of distinct, typeable stories, the
+// median of repeated runs, and runs of a benchmark's own child processes.
 namespace Bench {
+
+// Seconds on the monotonic clock, the same for every process of the machine.
+inline double now()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+template <class T> T median(std::vector<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// One run of this benchmark program in a child process, with `args` after its
+// name. The child prints one line that starts with now() at the moment it
+// measures; `seconds` is that moment less the child's start, `line` the whole
+// line. A child that fails ends the benchmark.
+struct ChildRun
+{
+    double seconds;
+    long peakKiB;
+    std::string line;
+};
+
+inline ChildRun runChild(const char* self, const std::vector<std::string>& args)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        std::exit(1);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<char*> argv{const_cast<char*>(self)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const double started = now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self, &actions, nullptr, argv.data(), environ) != 0)
+        std::exit(1);
+    close(out[1]);
+    char buffer[128] = {};
+    const ssize_t got = read(out[0], buffer, sizeof buffer - 1);
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    posix_spawn_file_actions_destroy(&actions);
+    if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "%s: the child run %s failed\n", self, args.at(0).c_str());
+        std::exit(1);
+    }
+    return {std::atof(buffer) - started, usage.ru_maxrss, std::string(buffer, size_t(got))};
+}
 
 // `count` stories of `length` characters; with `lineBreaks`, some words end a
 // line instead of being followed by a blank.
