@@ -10,6 +10,7 @@
 // 50 MB has no target: the program must answer again by itself (Start refuses
 // a story longer than its box can show).
 
+#include "benchsupport.h"
 #include "controls/pushbutton.h"
 #include "controls/richtextbox.h"
 #include "programfolder.h"
@@ -46,11 +47,7 @@ int child(int argc, char** argv, int megabytes)
     QApplication app(argc, argv);
     AppTitle::setAppTitle();
     int boxes = 0;
-    MessageBox::setHandler([&](const MessageBox::Request& request) {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(request.text.left(200)));
-        return QMessageBox::Ok;
-    });
+    Bench::answerBoxes(boxes);
     const QString story = bigStory(megabytes);
     const ProgramFolder folder({story});
     Form1 main(folder.path());
@@ -105,8 +102,7 @@ int child(int argc, char** argv, int megabytes)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessNamed();
     if (argc > 1)
         return child(argc, argv, QByteArray(argv[1]).toInt());
     int status = 0;

@@ -86,16 +86,11 @@ bool measure(int megabytes, bool lines, double editTarget, double keyTarget)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessNamed();
     QApplication app(argc, argv);
     AppTitle::setAppTitle();
     int boxes = 0;
-    MessageBox::setHandler([&](const MessageBox::Request& request) {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(request.text.left(200)));
-        return QMessageBox::Ok;
-    });
+    Bench::answerBoxes(boxes);
     bool met = true;
     for (const bool lines : {false, true}) {
         met = measure(1, lines, 100, 16) && met;

@@ -140,14 +140,10 @@ double plainSet(const QString& folder, const QString& text)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessNamed();
     QApplication app(argc, argv);
     int reports = 0;
-    MessageBox::setHandler([&](const MessageBox::Request&) {
-        ++reports;
-        return QMessageBox::Ok;
-    });
+    Bench::answerBoxes(reports);
 
     const QString story = makeWords(u"");
     // Every word of the story with one more letter: all wrong, none shifted.

@@ -51,17 +51,11 @@ bool measure(int count, double targetMs)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessNamed();
     QApplication app(argc, argv);
     AppTitle::setAppTitle();
-    // A failure would show a box and wait for a person; count it instead.
     int boxes = 0;
-    MessageBox::setHandler([&](const MessageBox::Request& request) {
-        ++boxes;
-        std::fprintf(stderr, "box: %s\n", qPrintable(request.text));
-        return QMessageBox::Ok;
-    });
+    Bench::answerBoxes(boxes);
     const bool small = measure(10'000, 150);
     const bool large = measure(100'000, 1000);
     if (boxes)

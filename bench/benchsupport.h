@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/messagebox.h"
+
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,25 @@ extern char** environ;
 // Shared by the benchmarks: a large library of distinct, typeable stories, the
 // median of repeated runs, and runs of a benchmark's own child processes.
 namespace Bench {
+
+// Window benchmarks run offscreen unless the environment names a platform; call
+// before the application is made.
+inline void offscreenUnlessNamed()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// A box would wait for a person: each is answered OK, counted, and its text
+// printed.
+inline void answerBoxes(int& boxes)
+{
+    MessageBox::setHandler([&boxes](const MessageBox::Request& request) {
+        ++boxes;
+        std::fprintf(stderr, "box: %s\n", qPrintable(request.text.left(200)));
+        return QMessageBox::Ok;
+    });
+}
 
 // Seconds on the monotonic clock, the same for every process of the machine.
 inline double now()
