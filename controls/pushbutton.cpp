@@ -4,16 +4,16 @@
 
 namespace {
 
-// Return and Enter as the Space key that Qt's buttons already answer to.
-QKeyEvent asSpace(const QKeyEvent& event)
+// Return and Enter are handed to `handle` as the Space key that Qt's buttons
+// already answer to; every other key as it is.
+template <class Handle> void asSpace(QKeyEvent* event, Handle handle)
 {
-    return QKeyEvent(event.type(), Qt::Key_Space, event.modifiers(), QStringLiteral(" "),
-                     event.isAutoRepeat(), ushort(event.count()));
-}
-
-bool isReturn(const QKeyEvent& event)
-{
-    return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return handle(event);
+    QKeyEvent space(event->type(), Qt::Key_Space, event->modifiers(), QStringLiteral(" "),
+                    event->isAutoRepeat(), ushort(event->count()));
+    handle(&space);
+    event->setAccepted(space.isAccepted());
 }
 
 } // namespace
@@ -34,18 +34,10 @@ void PushButton::setCaption(const QString& caption)
 
 void PushButton::keyPressEvent(QKeyEvent* event)
 {
-    if (!isReturn(*event))
-        return QPushButton::keyPressEvent(event);
-    QKeyEvent space = asSpace(*event);
-    QPushButton::keyPressEvent(&space);
-    event->setAccepted(space.isAccepted());
+    asSpace(event, [this](QKeyEvent* key) { QPushButton::keyPressEvent(key); });
 }
 
 void PushButton::keyReleaseEvent(QKeyEvent* event)
 {
-    if (!isReturn(*event))
-        return QPushButton::keyReleaseEvent(event);
-    QKeyEvent space = asSpace(*event);
-    QPushButton::keyReleaseEvent(&space);
-    event->setAccepted(space.isAccepted());
+    asSpace(event, [this](QKeyEvent* key) { QPushButton::keyReleaseEvent(key); });
 }

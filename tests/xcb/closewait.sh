@@ -9,8 +9,7 @@ dir=$(new_program_folder "$build")
 holder=""
 trap '[ -n "$holder" ] && kill "$holder" 2>/dev/null; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
 library="$dir/dbStory.mdb"
-sqlite3 "$library" "create table story (id integer primary key, fldstory text);
-    insert into story (fldstory) values ('The story.');" || fail "cannot write the library"
+write_library "$dir" "The story."
 
 "$dir/quillrace" &
 pid=$!

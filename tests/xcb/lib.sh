@@ -10,6 +10,13 @@ new_program_folder() {
     echo "$dir"
 }
 
+# write_library <folder> <story>: a library of one story, in the shape of
+# the libraries made before keys were never handed out twice.
+write_library() {
+    sqlite3 "$1/dbStory.mdb" "create table story (id integer primary key, fldstory text);
+        insert into story (fldstory) values ('${2//\'/\'\'}');" || fail "cannot write the library"
+}
+
 # wait_window <exact title> [seconds]: prints the id of a mapped window.
 wait_window() {
     timeout "${2:-20}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1

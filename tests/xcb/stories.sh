@@ -7,8 +7,7 @@ build=$1 xclose=$2
 dir=$(new_program_folder "$build")
 pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
-sqlite3 "$dir/dbStory.mdb" "create table story (id integer primary key, fldstory text);
-    insert into story (fldstory) values ('The first story.');" || fail "cannot build the library"
+write_library "$dir" "The first story."
 
 "$dir/quillrace" &
 pid=$!

@@ -11,9 +11,7 @@ typed='The quick brwn fox'
 dir=$(new_program_folder "$build")
 trap 'rm -rf "$dir"' EXIT
 cp "$build/HAND-M.CUR" "$dir/"
-sqlite3 "$dir/dbStory.mdb" \
-    "create table story (id integer primary key, fldstory text);
-     insert into story (fldstory) values ('$story');" || fail "cannot write the library"
+write_library "$dir" "$story"
 
 "$dir/quillrace" &
 pid=$!

@@ -23,8 +23,7 @@ cleanup() {
 trap cleanup EXIT
 
 cp "$build/quillrace" "$work/"
-sqlite3 "$work/dbStory.mdb" "create table story (id integer primary key, fldstory text);
-    insert into story (fldstory) values ('$story');" || fail "cannot write the library"
+write_library "$work" "$story"
 
 # No panel, no on-screen keyboard: the output holds nothing but the program.
 cat >"$work/weston.ini" <<'EOF'
