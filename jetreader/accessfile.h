@@ -47,6 +47,11 @@ public:
     std::int64_t retiredKey() const { return retiredKey_; }
 
 private:
+    static constexpr std::uint32_t catalogPage = 2;
+
+    std::uint32_t pageCount() const { return std::uint32_t(fileSize_ / std::uint64_t(pageSize_)); }
+    // Reads a page of the file into libmdb's buffer; false past its end.
+    bool readPage(std::uint32_t page);
     void openTable();
     void readPage(std::uint32_t page, const std::function<void(const Row&)>& take);
     Row readMovedRow(int start, size_t size, const std::string& where);
