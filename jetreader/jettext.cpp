@@ -143,13 +143,11 @@ void CodePage::decodeStream(std::string_view bytes, std::string& utf8)
         const size_t done = flushed ? iconv(iconv_, nullptr, nullptr, &out, &outLeft)
                                     : iconv(iconv_, &in, &inLeft, &out, &outLeft);
         utf8.append(buffer, size_t(out - buffer));
-        if (done == size_t(-1) && (errno == EILSEQ || errno == EINVAL)) {
+        if (!flushed && done == size_t(-1) && (errno == EILSEQ || errno == EINVAL)) {
             appendCodePoint(utf8, static_cast<unsigned char>(*in));
             ++in;
             --inLeft;
             iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
-        } else if (done == size_t(-1) && errno == E2BIG) {
-            flushed = false; // the buffer was full: go round again
         }
     }
 }
