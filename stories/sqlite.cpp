@@ -1,7 +1,7 @@
 #include "stories/sqlite.h"
 
 #include "core/failures.h"
-#include "stories/accessconversion.h"
+#include "core/fileformat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -89,12 +89,11 @@ void checkHeader(const QString& path)
     const QString name = QFileInfo(path).fileName();
     if (header.isEmpty())
         throw StoreError(name + QStringLiteral(" is empty: it is not an SQLite database."));
-    // Start-up converts such a file before it opens the library.
-    if (AccessConversion::isAccessHeader(header))
+    // Start-up converts an Access file before it opens the library.
+    if (fileFormat(header) == FileFormat::Access)
         throw StoreError(name + QStringLiteral(" is an Access (Jet) database, which this program "
                                                "cannot open. It must be an SQLite database."));
-    static const QByteArray sqliteMark("SQLite format 3\0", 16);
-    if (!header.startsWith(sqliteMark))
+    if (fileFormat(header) != FileFormat::SQLite)
         throw StoreError(name + QStringLiteral(" is not an SQLite database."));
 }
 

@@ -1,4 +1,4 @@
-#include "stories/libraryfolder.h"
+#include "library/libraryfolder.h"
 #include "stories/storystore.h"
 
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "stories/libraryfolder.h"
+#include "library/libraryfolder.h"
 
 #include "core/failures.h"
 #include "stories/storystore.h"

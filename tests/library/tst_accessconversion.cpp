@@ -1,6 +1,6 @@
 #include "jetfixture.h"
 #include "programfolder.h"
-#include "stories/accessconversion.h"
+#include "library/accessconversion.h"
 #include "stories/storystore.h"
 
 #include <QDir>

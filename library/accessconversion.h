@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QString>
 
 #include <chrono>
@@ -42,9 +41,6 @@ struct Result
     qint64 stories = 0;
     QString keptAs; // the kept Access file's name, in the library's folder
 };
-
-// True for the first bytes of a Jet 3, Jet 4 or ACE file.
-bool isAccessHeader(QByteArrayView header);
 
 // When the file at `libraryPath` is an Access database, converts it with the
 // reader program at `readerPath`; otherwise does nothing and gives nullopt

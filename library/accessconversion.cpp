@@ -1,6 +1,7 @@
-#include "stories/accessconversion.h"
+#include "library/accessconversion.h"
 
-#include "stories/jetreaderprotocol.h"
+#include "core/fileformat.h"
+#include "library/jetreaderprotocol.h"
 #include "stories/sqlite.h"
 
 #include <QDir>
@@ -355,14 +356,6 @@ void Conversion::syncFolder() const
 
 } // namespace
 
-bool isAccessHeader(QByteArrayView header)
-{
-    // 00 01 00 00, then the format's name.
-    static const QByteArray mark("\x00\x01\x00\x00", 4);
-    return header.startsWith(mark) && (header.sliced(4).startsWith("Standard Jet DB") ||
-                                       header.sliced(4).startsWith("Standard ACE DB"));
-}
-
 std::optional<Result> convertIfAccess(const QString& libraryPath, const QString& readerPath,
                                       const Options& options)
 {
@@ -370,7 +363,7 @@ std::optional<Result> convertIfAccess(const QString& libraryPath, const QString&
     const Descriptor access(::open(name.constData(), O_RDONLY | O_CLOEXEC));
     char header[20] = {};
     if (access < 0 || ::pread(access, header, sizeof header, 0) != sizeof header ||
-        !isAccessHeader(QByteArrayView(header, sizeof header)))
+        fileFormat(QByteArrayView(header, sizeof header)) != FileFormat::Access)
         return std::nullopt;
     // One conversion at a time: a second start-up waits for the first, then
     // finds the library converted.
