@@ -1,18 +1,17 @@
 #include "library/libraryfolder.h"
 
 #include "core/failures.h"
+#include "library/durablefile.h"
 #include "stories/storystore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstring>
+#include <optional>
+#include <system_error>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -20,24 +19,6 @@ namespace {
 {
     Failure::raise(QStringLiteral("The sample story library %1 could not be copied to %2: %3")
                        .arg(sample, library, reason));
-}
-
-QString systemError()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// A rename is on disk only once the folder that holds it is. Failing that, the
-// library is whole all the same, and the engine syncs the folder again when it
-// first makes its journal there.
-void syncFolder(const QString& folder) noexcept
-{
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 } // namespace
@@ -56,31 +37,21 @@ void LibraryFolder::provide(const QString& libraryFolder, const QString& program
     const QString library = StoryStore::storyFilePath(libraryFolder);
     if (!QDir().mkpath(libraryFolder))
         copyFailed(sample, library, QStringLiteral("its folder cannot be made"));
-
-    QFile source(sample);
-    if (!source.open(QIODevice::ReadOnly))
-        copyFailed(sample, library, source.errorString());
-    QTemporaryFile copy(library + QStringLiteral(".XXXXXX"));
-    if (!copy.open())
-        copyFailed(sample, library, copy.errorString());
-    char buffer[1 << 16];
-    for (qint64 got; (got = source.read(buffer, sizeof buffer)) != 0;) {
-        if (got < 0)
-            copyFailed(sample, library, source.errorString());
-        if (copy.write(buffer, got) != got)
-            copyFailed(sample, library, copy.errorString());
+    std::optional<DurableFile> copy;
+    try {
+        const Descriptor source(
+            ::open(QFile::encodeName(sample).constData(), O_RDONLY | O_CLOEXEC));
+        if (source < 0)
+            throw std::system_error(errno, std::generic_category());
+        copy.emplace(library, library + QStringLiteral(".XXXXXX"));
+        copy->copyFrom(source);
+        // Never over a library another start-up placed meanwhile, and perhaps
+        // already wrote to; this copy then goes.
+        (void)copy->place(0600, false);
+    } catch (const std::system_error& failure) {
+        // Once in place the library is whole; the engine syncs the folder
+        // again when it first makes its journal there.
+        if (!copy || !copy->placed())
+            copyFailed(sample, library, QString::fromLocal8Bit(failure.code().message().c_str()));
     }
-    if (!copy.flush())
-        copyFailed(sample, library, copy.errorString());
-    if (::fsync(copy.handle()) != 0)
-        copyFailed(sample, library, systemError());
-    // The rename never replaces a file, so a library another start-up placed
-    // meanwhile, and perhaps already wrote to, stays; this copy then goes.
-    if (!copy.rename(library)) {
-        if (StoryStore::storyFileExists(libraryFolder))
-            return;
-        copyFailed(sample, library, copy.errorString());
-    }
-    copy.setAutoRemove(false); // a renamed temporary file is still removed otherwise
-    syncFolder(libraryFolder);
 }

@@ -1,6 +1,6 @@
 #include "jetfixture.h"
-#include "programfolder.h"
 #include "library/accessconversion.h"
+#include "programfolder.h"
 #include "stories/storystore.h"
 
 #include <QDir>
@@ -248,24 +248,15 @@ void TestAccessConversion::refusalLeavesTheFolderAsItWas()
 void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory_data()
 {
     QTest::addColumn<Step>("step");
-    QTest::addColumn<bool>("hardLinks");
-    const char* const names[] = {"reader started",
-                                 "reader finished",
-                                 "new library synced",
-                                 "Access file kept",
-                                 "folder synced",
-                                 "library in place",
-                                 "done"};
+    const char* const names[] = {"reader started",     "reader finished",  "Access file kept",
+                                 "new library synced", "library in place", "done"};
     for (int step = 0; step <= int(Step::Done); ++step)
-        for (const bool link : {true, false})
-            QTest::addRow("killed after: %s, kept by a %s", names[step], link ? "link" : "copy")
-                << Step(step) << link;
+        QTest::addRow("killed after: %s", names[step]) << Step(step);
 }
 
 void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory()
 {
     QFETCH(Step, step);
-    QFETCH(bool, hardLinks);
     ProgramFolder folder = ProgramFolder::withoutLibrary();
     const QString library = folder.libraryPath();
     const auto want = JetFixture::make(library, {"--seed", "5", "--random-stories", "20"});
@@ -273,7 +264,6 @@ void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory()
     const pid_t child = ::fork();
     if (child == 0) {
         AccessConversion::Options options;
-        options.hardLinks = hardLinks;
         options.observer = [step](Step reached) {
             if (reached == step)
                 ::kill(::getpid(), SIGKILL);

@@ -1,11 +1,20 @@
+#include "library/durablefile.h"
 #include "library/libraryfolder.h"
 #include "stories/storystore.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(DurableFile::Step)
+
 // A user's first library in a folder of their own: the sample copied whole, or
-// nothing at all.
+// nothing at all; and the durable write it is made by, as the Access
+// conversion's new library is.
 class TestLibraryFolder : public QObject
 {
     Q_OBJECT
@@ -13,6 +22,8 @@ class TestLibraryFolder : public QObject
 private slots:
     void provideGivesAFirstLibraryOnly_data();
     void provideGivesAFirstLibraryOnly();
+    void durableWriteKilledAfterAnyStep_data();
+    void durableWriteKilledAfterAnyStep();
 };
 
 // Writes the bytes into dbStory.mdb in the folder, made as needed; none: no file.
@@ -22,6 +33,12 @@ static void writeLibrary(const QString& folder, const QByteArray& bytes)
     if (!bytes.isEmpty())
         QVERIFY(QDir().mkpath(folder) && file.open(QIODevice::WriteOnly) &&
                 file.write(bytes) == bytes.size());
+}
+
+static QByteArray readLibrary(const QString& folder)
+{
+    QFile library(StoryStore::storyFilePath(folder));
+    return library.open(QIODevice::ReadOnly) ? library.readAll() : QByteArray();
 }
 
 void TestLibraryFolder::provideGivesAFirstLibraryOnly_data()
@@ -63,10 +80,61 @@ void TestLibraryFolder::provideGivesAFirstLibraryOnly()
         failed = true;
     }
     QCOMPARE(failed, fails);
-    QFile library(StoryStore::storyFilePath(user));
-    QCOMPARE(library.open(QIODevice::ReadOnly) ? library.readAll() : QByteArray(), after);
+    QCOMPARE(readLibrary(user), after);
     // No temporary copy is left beside it.
     QCOMPARE(QDir(user).entryList(QDir::Files | QDir::Hidden).size(), after.isEmpty() ? 0 : 1);
+}
+
+void TestLibraryFolder::durableWriteKilledAfterAnyStep_data()
+{
+    QTest::addColumn<DurableFile::Step>("step");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QByteArray>("meanwhile"); // placed by another program at that step
+    QTest::addColumn<QByteArray>("after");     // once the next start has written it again
+    const QByteArray sample(200'000, 's');
+    const char* const names[] = {"synced", "placed", "folder synced"};
+    for (const bool replace : {false, true})
+        for (int step = 0; step <= int(DurableFile::Step::FolderSynced); ++step)
+            QTest::addRow("%s, killed after: %s", replace ? "over a file" : "beside", names[step])
+                << DurableFile::Step(step) << replace << QByteArray() << sample;
+    QTest::newRow("beside a file another program placed meanwhile: it stays")
+        << DurableFile::Step::Synced << false << QByteArray("theirs") << QByteArray("theirs");
+}
+
+void TestLibraryFolder::durableWriteKilledAfterAnyStep()
+{
+    QFETCH(DurableFile::Step, step);
+    QFETCH(bool, replace);
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(QByteArray, after);
+    QTemporaryDir from, to;
+    writeLibrary(from.path(), QByteArray(200'000, 's'));
+    writeLibrary(to.path(), replace ? "old" : "");
+    const QString place = StoryStore::storyFilePath(to.path());
+    const auto write = [&](const std::function<void(DurableFile::Step)>& observer) {
+        const Descriptor source(::open(QFile::encodeName(StoryStore::storyFilePath(from.path())),
+                                       O_RDONLY | O_CLOEXEC));
+        DurableFile file(place, place + QStringLiteral(".partial"), observer);
+        file.copyFrom(source);
+        (void)file.place(0600, replace);
+    };
+    const pid_t child = ::fork();
+    if (child == 0) {
+        write([&](DurableFile::Step reached) {
+            if (reached == step && meanwhile.isEmpty())
+                ::kill(::getpid(), SIGKILL);
+            else if (reached == step)
+                writeLibrary(to.path(), meanwhile);
+        });
+        ::_exit(0);
+    }
+    QCOMPARE(::waitpid(child, nullptr, 0), child);
+    // The old file, or none, or the whole new one: never part of it.
+    const QByteArray now = readLibrary(to.path());
+    QVERIFY(now == (replace ? "old" : "") || now == after);
+    write({});
+    QCOMPARE(readLibrary(to.path()), after);
+    QCOMPARE(QDir(to.path()).entryList(QDir::Files), QStringList{"dbStory.mdb"});
 }
 
 QTEST_GUILESS_MAIN(TestLibraryFolder)
