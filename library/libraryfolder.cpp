@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <optional>
 #include <system_error>
@@ -23,12 +24,21 @@ namespace {
 
 } // namespace
 
-QString LibraryFolder::choose(const QString& programFolder, const QString& userFolder)
+QString LibraryFolder::choose(const QString& programFolder)
 {
-    return QFileInfo(programFolder).isWritable() ? programFolder : userFolder;
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                        QStringLiteral("/quillrace");
+#if defined(QUILL_PACKAGED)
+    // The package manager replaces the program folder's files at every
+    // upgrade, even for root, who could write there.
+    Q_UNUSED(programFolder);
+    return own;
+#else
+    return QFileInfo(programFolder).isWritable() ? programFolder : own;
+#endif
 }
 
-void LibraryFolder::provide(const QString& libraryFolder, const QString& programFolder)
+void LibraryFolder::copySampleIfMissing(const QString& libraryFolder, const QString& programFolder)
 {
     if (libraryFolder == programFolder || StoryStore::storyFileExists(libraryFolder) ||
         !StoryStore::storyFileExists(programFolder))

@@ -165,27 +165,13 @@ void StoryStore::addStory(const QString& text)
     });
 }
 
-qint64 StoryStore::updateStory(qint64 id, const QString& text)
-{
-    checkStorable(text);
-    return run([&](sqlite::Connection& connection) {
-        return connection.execute(updateStatement(id, text));
-    });
-}
-
-qint64 StoryStore::deleteStory(qint64 id)
-{
-    return run(
-        [&](sqlite::Connection& connection) { return connection.execute(deleteStatement(id)); });
-}
-
 quint64 StoryStore::dataVersion() const
 {
     return quint64(opens_) << 32 | connection_.dataVersion();
 }
 
-bool StoryStore::holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold,
-                             const Seen& seen)
+bool StoryStore::rowStillAsSeen(sqlite::Connection& connection, sqlite::Statement& hold,
+                                const Seen& seen)
 {
     // The hold's first row begins the read, and with it the data version
     // learns of other programs' changes. An empty table has lost the row.
@@ -213,7 +199,7 @@ bool StoryStore::writeAsSeen(const Seen& seen, const QString& statement)
         try {
             return run([&](sqlite::Connection& connection) {
                 sqlite::Statement hold(connection, selectAll);
-                return holdsAsSeen(connection, hold, seen) && connection.execute(statement) > 0;
+                return rowStillAsSeen(connection, hold, seen) && connection.execute(statement) > 0;
             });
         } catch (const StoreError& e) {
             // A write under a read of its own cannot wait for another

@@ -21,14 +21,15 @@ struct Story
     std::optional<QString> fldstory; // nullopt: the row's story is null
 };
 
-// The story library dbStory.mdb in the program folder: one connection for the
-// whole run and the only four statements the program sends,
+// The story library dbStory.mdb in the folder it is opened in: one connection
+// for the whole run and the only four statements the program sends,
 //   select * from [story]
 //   insert into [story] (fldstory) values ('<text>')
 //   update [story] set fldstory='<text>' where id=<key>
 //   delete from [story] where id=<key>
-// with every apostrophe of <text> doubled. Nothing is cached: every read runs
-// the query anew. Every failure throws StoreError with the engine's own text;
+// with every apostrophe of <text> doubled, and the last two only to a row
+// still as the caller saw it. Nothing is cached: every read runs the query
+// anew. Every failure throws StoreError with the engine's own text;
 // the store shows nothing. After a failed statement the store stays usable:
 // when the failure is one a fresh connection would not have (the file was
 // read-only when it was opened, its schema went or changed, the file was cut
@@ -67,10 +68,6 @@ public:
     // A story holding NUL or a lone UTF-16 surrogate is refused before any
     // statement runs: the statement text cannot carry it exactly.
     void addStory(const QString& text);
-    // Both give the number of rows the statement changed: 0 when no row has
-    // the key (another program may have deleted it).
-    [[nodiscard]] qint64 updateStory(qint64 id, const QString& text);
-    [[nodiscard]] qint64 deleteStory(qint64 id);
 
     // Moves whenever the library changes, by this store or another program,
     // and whenever the store opens its connection anew. Taken right after
@@ -138,7 +135,7 @@ private:
     // not have has the connection reopened before the next operation.
     template <class Work>
     auto run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()));
-    bool holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
+    bool rowStillAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
     bool writeAsSeen(const Seen& seen, const QString& statement);
 
     sqlite::Connection connection_;

@@ -20,8 +20,8 @@ class TestLibraryFolder : public QObject
     Q_OBJECT
 
 private slots:
-    void provideGivesAFirstLibraryOnly_data();
-    void provideGivesAFirstLibraryOnly();
+    void copySampleIfMissingGivesAFirstLibraryOnly_data();
+    void copySampleIfMissingGivesAFirstLibraryOnly();
     void durableWriteKilledAfterAnyStep_data();
     void durableWriteKilledAfterAnyStep();
 };
@@ -41,7 +41,7 @@ static QByteArray readLibrary(const QString& folder)
     return library.open(QIODevice::ReadOnly) ? library.readAll() : QByteArray();
 }
 
-void TestLibraryFolder::provideGivesAFirstLibraryOnly_data()
+void TestLibraryFolder::copySampleIfMissingGivesAFirstLibraryOnly_data()
 {
     QTest::addColumn<QByteArray>("sample"); // in the program folder
     QTest::addColumn<QByteArray>("before"); // the user's library
@@ -59,7 +59,7 @@ void TestLibraryFolder::provideGivesAFirstLibraryOnly_data()
         << sample << none << "file/quillrace" << none << true;
 }
 
-void TestLibraryFolder::provideGivesAFirstLibraryOnly()
+void TestLibraryFolder::copySampleIfMissingGivesAFirstLibraryOnly()
 {
     QFETCH(QByteArray, sample);
     QFETCH(QByteArray, before);
@@ -75,7 +75,7 @@ void TestLibraryFolder::provideGivesAFirstLibraryOnly()
 
     bool failed = false;
     try {
-        LibraryFolder::provide(user, program.path());
+        LibraryFolder::copySampleIfMissing(user, program.path());
     } catch (const std::exception&) {
         failed = true;
     }
