@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <system_error>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -52,8 +51,7 @@ public:
     Conversion(const QString& libraryPath, const QString& readerPath, const Options& options)
         : library_(libraryPath), reader_(readerPath), options_(options),
           folder_(QFileInfo(libraryPath).absolutePath()), name_(QFileInfo(libraryPath).fileName()),
-          newLibrary_(libraryPath + QStringLiteral(".converting")),
-          copying_(libraryPath + QStringLiteral(".keeping"))
+          newLibrary_(libraryPath + QStringLiteral(".converting"))
     {}
     ~Conversion()
     {
@@ -83,20 +81,15 @@ private:
     const Options& options_;
     QString folder_, name_;
     QString newLibrary_; // written by the reader, then renamed into place
-    QString copying_;    // while the Access file is copied
     QString madeKept_;   // the kept file this conversion made, until it is done
 };
 
 Result Conversion::run(int accessFd, const struct stat& access)
 {
-    // A copy cut short is never a kept file.
-    ::unlink(path(copying_).constData());
     std::optional<DurableFile> created;
     try {
         created.emplace(library_, newLibrary_, [this](DurableFile::Step step) {
-            tell(step == DurableFile::Step::Synced   ? Step::LibrarySynced
-                 : step == DurableFile::Step::Placed ? Step::LibraryInPlace
-                                                     : Step::Done);
+            tell(Step(int(Step::LibrarySynced) + int(step)));
         });
     } catch (const std::system_error& failure) {
         const int error = failure.code().value();
@@ -267,11 +260,9 @@ QString Conversion::keep(int accessFd, const struct stat& access)
             }
             if (errno == EEXIST)
                 continue;
-            if (noRoom(errno))
-                refuseSystem({}, errno);
             // A file system without links keeps a copy, never over a file of
             // that name: it is the user's.
-            copy.emplace(kept, copying_);
+            copy.emplace(kept, library_ + QStringLiteral(".keeping"));
             copy->copyFrom(accessFd);
             if (!copy->place(access.st_mode & 0666, false))
                 continue;

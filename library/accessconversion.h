@@ -17,7 +17,8 @@
 // the next one.
 namespace AccessConversion {
 
-// The conversion's steps in their order, each told to the observer once done.
+// The conversion's steps in their order, each told to the observer once done;
+// the last three are the new library's DurableFile::Step.
 enum class Step {
     ReaderStarted,
     ReaderFinished, // the new library is whole, beside the Access file

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <system_error>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -18,14 +17,6 @@ namespace {
 [[noreturn]] void fail()
 {
     throw std::system_error(errno, std::generic_category());
-}
-
-int create(QByteArray& temporary)
-{
-    if (temporary.endsWith("XXXXXX"))
-        return ::mkostemp(temporary.data(), O_CLOEXEC);
-    ::unlink(temporary.constData());
-    return ::open(temporary.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
 }
 
 } // namespace
@@ -46,15 +37,21 @@ void syncFolder(const QString& folder)
 
 DurableFile::DurableFile(const QString& path, const QString& temporary,
                          std::function<void(Step)> observer)
-    : path_(path), temporary_(QFile::encodeName(temporary)), observer_(std::move(observer)),
-      fd_(create(temporary_))
+    : path_(path), temporary_(QFile::encodeName(temporary)),
+      observer_(observer ? std::move(observer) : [](Step) {})
 {
+    const bool unique = temporary_.endsWith("XXXXXX");
+    if (!unique)
+        ::unlink(temporary_.constData());
+    fd_ = unique ? ::mkostemp(temporary_.data(), O_CLOEXEC)
+                 : ::open(temporary_.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd_ < 0)
         fail();
 }
 
 DurableFile::~DurableFile()
 {
+    ::close(fd_);
     if (!placed_)
         ::unlink(temporary_.constData());
 }
@@ -69,13 +66,9 @@ void DurableFile::copyFrom(int source)
 
 bool DurableFile::place(mode_t mode, bool replace)
 {
-    const auto tell = [this](Step step) {
-        if (observer_)
-            observer_(step);
-    };
     if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
         fail();
-    tell(Step::Synced);
+    observer_(Step::Synced);
     const QByteArray path = QFile::encodeName(path_);
     const char* temporary = temporary_.constData();
     if (::renameat2(AT_FDCWD, temporary, AT_FDCWD, path.constData(),
@@ -90,8 +83,8 @@ bool DurableFile::place(mode_t mode, bool replace)
         ::unlink(temporary);
     }
     placed_ = true;
-    tell(Step::Placed);
+    observer_(Step::Placed);
     syncFolder(QFileInfo(path_).absolutePath());
-    tell(Step::FolderSynced);
+    observer_(Step::FolderSynced);
     return true;
 }

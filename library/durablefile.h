@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <system_error>
 
 #include <sys/types.h>
 
@@ -12,8 +13,7 @@ class Descriptor
 public:
     explicit Descriptor(int fd = -1) : fd_(fd) {}
     ~Descriptor();
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
+    Q_DISABLE_COPY_MOVE(Descriptor)
     operator int() const { return fd_; }
 
 private:
@@ -38,8 +38,7 @@ public:
     DurableFile(const QString& path, const QString& temporary,
                 std::function<void(Step)> observer = {});
     ~DurableFile();
-    DurableFile(const DurableFile&) = delete;
-    DurableFile& operator=(const DurableFile&) = delete;
+    Q_DISABLE_COPY_MOVE(DurableFile)
 
     // Appends every byte of `source`, read from its start.
     void copyFrom(int source);
@@ -54,7 +53,7 @@ private:
     QString path_;
     QByteArray temporary_;
     std::function<void(Step)> observer_;
-    Descriptor fd_;
+    int fd_ = -1;
     bool placed_ = false;
 };
 

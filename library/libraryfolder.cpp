@@ -10,9 +10,6 @@
 #include <QStandardPaths>
 
 #include <optional>
-#include <system_error>
-
-#include <fcntl.h>
 
 namespace {
 
@@ -47,14 +44,13 @@ void LibraryFolder::copySampleIfMissing(const QString& libraryFolder, const QStr
     const QString library = StoryStore::storyFilePath(libraryFolder);
     if (!QDir().mkpath(libraryFolder))
         copyFailed(sample, library, QStringLiteral("its folder cannot be made"));
+    QFile source(sample);
+    if (!source.open(QIODevice::ReadOnly))
+        copyFailed(sample, library, source.errorString());
     std::optional<DurableFile> copy;
     try {
-        const Descriptor source(
-            ::open(QFile::encodeName(sample).constData(), O_RDONLY | O_CLOEXEC));
-        if (source < 0)
-            throw std::system_error(errno, std::generic_category());
         copy.emplace(library, library + QStringLiteral(".XXXXXX"));
-        copy->copyFrom(source);
+        copy->copyFrom(source.handle());
         // Never over a library another start-up placed meanwhile, and perhaps
         // already wrote to; this copy then goes.
         (void)copy->place(0600, false);

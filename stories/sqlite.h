@@ -46,8 +46,7 @@ class Connection
 public:
     Connection();
     ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    Q_DISABLE_COPY_MOVE(Connection)
 
     // Opens an existing database file for reading and writing. Never creates a
     // file; a file the process may not write is opened read-only by the engine
@@ -82,8 +81,7 @@ public:
     public:
         explicit Action(Connection& connection);
         ~Action();
-        Action(const Action&) = delete;
-        Action& operator=(const Action&) = delete;
+        Q_DISABLE_COPY_MOVE(Action)
 
     private:
         Connection& connection_;
@@ -120,8 +118,7 @@ class Statement
 public:
     Statement(const Connection& connection, const QString& sql);
     ~Statement();
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
+    Q_DISABLE_COPY_MOVE(Statement)
 
     // True on a new row, false past the last one.
     bool step();

@@ -40,11 +40,7 @@ class StoryStore
 {
 public:
     StoryStore() = default;
-    ~StoryStore() = default;
-    StoryStore(const StoryStore&) = delete;
-    StoryStore& operator=(const StoryStore&) = delete;
-    StoryStore(StoryStore&&) = delete;
-    StoryStore& operator=(StoryStore&&) = delete;
+    Q_DISABLE_COPY_MOVE(StoryStore)
 
     // The folder unchanged, the separator and "dbStory.mdb".
     static QString storyFilePath(const QString& folder);
@@ -104,8 +100,7 @@ public:
     public:
         Action(StoryStore& store, sqlite::BusyObserver waiting);
         ~Action();
-        Action(const Action&) = delete;
-        Action& operator=(const Action&) = delete;
+        Q_DISABLE_COPY_MOVE(Action)
 
     private:
         std::optional<sqlite::Connection::Action> action_;
