@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
@@ -182,6 +184,14 @@ void Connection::reopen()
 bool Connection::fileReplaced() const
 {
     return db_ && fileIdentity(path_) != file_;
+}
+
+bool Connection::readOnlyButWritable() const
+{
+    // Asked of the path, never by opening the file: closing another
+    // descriptor of it would let go of the engine's locks.
+    return db_ && sqlite3_db_readonly(db_, "main") == 1 &&
+           ::faccessat(AT_FDCWD, QFile::encodeName(path_).constData(), W_OK, AT_EACCESS) == 0;
 }
 
 quint32 Connection::dataVersion() const

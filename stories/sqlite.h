@@ -62,6 +62,9 @@ public:
     // True when the path no longer names the file this connection has open:
     // another program moved a file over it, or removed it.
     bool fileReplaced() const;
+    // True when the engine opened the file read-only, as it does a file this
+    // process could not write then, and this process may write it now.
+    bool readOnlyButWritable() const;
     // Moves whenever the file changes, by this connection or another; another
     // program's change shows only once a read of this connection has begun.
     quint32 dataVersion() const;

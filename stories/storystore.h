@@ -31,11 +31,12 @@ struct Story
 // still as the caller saw it. Nothing is cached: every read runs the query
 // anew. Every failure throws StoreError with the engine's own text;
 // the store shows nothing. After a failed statement the store stays usable:
-// when the failure is one a fresh connection would not have (the file was
-// read-only when it was opened, its schema went or changed, the file was cut
-// short), the next operation reopens the connection to the same file first,
-// as it does when another program has moved a file over the library. The
-// store holds one connection at a time.
+// when the failure is one a fresh connection would not have (its schema went
+// or changed, the file was cut short), the next operation reopens the
+// connection to the same file first, as it does when another program has
+// moved a file over the library, and as a write does when the file was
+// read-only when it was opened and is writable now. The store holds one
+// connection at a time.
 class StoryStore
 {
 public:
@@ -123,13 +124,15 @@ public:
     class Pick;
 
 private:
-    // The connection, reopened first when it must be; throws when the store
-    // is not open.
-    sqlite::Connection& connection();
+    enum class Use { Read, Write };
+    // The connection, reopened first when it must be (for a write, also when
+    // it was opened read-only and the file is writable now); throws when the
+    // store is not open.
+    sqlite::Connection& connection(Use use);
     // Runs work on the connection; a failure that a fresh connection would
     // not have has the connection reopened before the next operation.
     template <class Work>
-    auto run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()));
+    auto run(Work work, Use use = Use::Read) -> decltype(work(std::declval<sqlite::Connection&>()));
     bool rowStillAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
     bool writeAsSeen(const Seen& seen, const QString& statement);
 

@@ -708,9 +708,9 @@ void TestStoryStore::libraryChangedFromOutside_data()
     QTest::newRow("the row deleted: delete refused")
         << QStringList{"seen", "other:delete from story where id=3", "delete"}
         << "refused, 2 read | 1 one, 2 two";
-    QTest::newRow("read-only at start-up, then writable: one add fails, the next is stored")
-        << QStringList{"read-only", "add", "add"}
-        << "attempt to write a readonly database | added | 1 one, 2 two, 3 three, 4 new";
+    QTest::newRow("read-only at start-up, then writable: the first add is stored")
+        << QStringList{"read-only", "list", "add"}
+        << "one two three | added | 1 one, 2 two, 3 three, 4 new";
     QTest::newRow("cut to 0 bytes and restored in place: each list says so, then reads it")
         << QStringList{"cut", "list", "list", "restore", "list"}
         << "no such table: story | dbStory.mdb is empty: it is not an SQLite database. | "
