@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -705,6 +706,9 @@ void TestStoryStore::libraryChangedFromOutside_data()
     QTest::newRow("the row edited: update refused")
         << QStringList{"seen", "other:update story set fldstory='x' where id=3", "update"}
         << "refused, 2 read | 1 one, 2 two, 3 x";
+    QTest::newRow("the row edited under a write lock the update waits for: refused after the wait")
+        << QStringList{"seen", "locked:update story set fldstory='x' where id=3", "update"}
+        << "refused after a wait | 1 one, 2 two, 3 x";
     QTest::newRow("the row deleted: delete refused")
         << QStringList{"seen", "other:delete from story where id=3", "delete"}
         << "refused, 2 read | 1 one, 2 two";
@@ -728,11 +732,18 @@ void TestStoryStore::libraryChangedFromOutside()
     StoryStore& store = logged.store;
     StoryStore::Seen seen{};
     QStringList outcomes;
+    std::atomic<bool> waited = false;
+    std::binary_semaphore changed(0);
+    std::jthread other;
     const auto write = [&](bool update) {
         logged.statements.clear();
+        const StoryStore::Action action(store, [&](bool waiting) { waited = waited || waiting; });
         const bool written = update ? store.updateStory(seen, "mine") : store.deleteStory(seen);
+        // How often the table is read after a wait depends on its length.
         outcomes << QString(written ? "written" : "refused") +
-                        QString(", %1 read").arg(logged.statements.count("select * from [story]"));
+                        (waited ? QStringLiteral(" after a wait")
+                                : QStringLiteral(", %1 read")
+                                      .arg(logged.statements.count("select * from [story]")));
     };
     ActionScript script;
     script
@@ -756,6 +767,17 @@ void TestStoryStore::libraryChangedFromOutside()
                 outcomes << "added";
             })
         .on("other", [&](const QString& sql) { folder.exec(sql); })
+        .on("locked",
+            [&](const QString& sql) {
+                // Committed only once this store waits for the lock.
+                other = std::jthread([&, sql] {
+                    const ProgramFolder::Lock lock = folder.lock(false, sql);
+                    changed.release();
+                    for (int i = 0; i < 5000 && !waited; ++i)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                });
+                changed.acquire();
+            })
         .on("read-only",
             [&](const QString&) {
                 const ProgramFolder::ReadOnly readOnly = folder.readOnly();
@@ -779,6 +801,7 @@ void TestStoryStore::libraryChangedFromOutside()
             outcomes << e.description();
         }
     }
+    other = std::jthread(); // the other program's commit is done
     QStringList rows;
     for (const ProgramFolder::Row& row : folder.rows())
         rows << QString::number(row.id) + " " + row.story.value_or(QString());
