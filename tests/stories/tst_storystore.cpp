@@ -99,8 +99,6 @@ private slots:
     void quoteText();
     void statementsSentWordForWord_data();
     void statementsSentWordForWord();
-    void writes_data();
-    void writes();
     void storiesRoundTripExactly_data();
     void storiesRoundTripExactly();
     void storyFile_data();
@@ -192,41 +190,6 @@ void TestStoryStore::statementsSentWordForWord()
     QCOMPARE(logged.statements, statements);
     // Quoting kept every story, whatever the text held.
     QCOMPARE(folder.stories().mid(0, library.size()), library);
-}
-
-void TestStoryStore::writes_data()
-{
-    QTest::addColumn<Operation>("operation");
-    QTest::addColumn<QStringList>("after");
-    QTest::newRow("add appends a row") << Operation([](StoryStore& s) { s.addStory("four"); })
-                                       << QStringList{"one", "two", "three", "four"};
-    QTest::newRow("update changes its row only")
-        << Operation([](StoryStore& s) { (void)s.updateStory(seen(s, 2), "TWO"); })
-        << QStringList{"one", "TWO", "three"};
-    QTest::newRow("delete removes its row only")
-        << Operation([](StoryStore& s) { (void)s.deleteStory(seen(s, 1)); })
-        << QStringList{"two", "three"};
-    QTest::newRow("update of an unknown key changes nothing")
-        << Operation([](StoryStore& s) { (void)s.updateStory(seen(s, 99), "x"); })
-        << QStringList{"one", "two", "three"};
-    QTest::newRow("delete of an unknown key changes nothing")
-        << Operation([](StoryStore& s) { (void)s.deleteStory(seen(s, -4)); })
-        << QStringList{"one", "two", "three"};
-}
-
-void TestStoryStore::writes()
-{
-    QFETCH(Operation, operation);
-    QFETCH(QStringList, after);
-    ProgramFolder folder({"one", "two", "three"});
-    StoryStore store;
-    store.open(folder.path());
-    operation(store);
-    QCOMPARE(folder.stories(), after);
-    QStringList listed;
-    for (const Story& story : store.allStories())
-        listed.append(*story.fldstory);
-    QCOMPARE(listed, after);
 }
 
 void TestStoryStore::storiesRoundTripExactly_data()
@@ -697,6 +660,8 @@ void TestStoryStore::libraryChangedFromOutside_data()
                           "values ('theirs')";
     QTest::newRow("nothing changed: the update writes after one look")
         << QStringList{"seen", "update"} << "written, 1 read | 1 one, 2 two, 3 mine";
+    QTest::newRow("nothing changed: the delete removes its row after one look")
+        << QStringList{"seen", "delete"} << "written, 1 read | 1 one, 2 two";
     QTest::newRow("another row changed: the update reads the table and still writes")
         << QStringList{"seen", "other:update story set fldstory='1' where id=1", "update"}
         << "written, 2 read | 1 1, 2 two, 3 mine";
@@ -709,6 +674,12 @@ void TestStoryStore::libraryChangedFromOutside_data()
     QTest::newRow("the row edited under a write lock the update waits for: refused after the wait")
         << QStringList{"seen", "locked:update story set fldstory='x' where id=3", "update"}
         << "refused after a wait | 1 one, 2 two, 3 x";
+    QTest::newRow("the row's key given to a second row too: update refused")
+        << QStringList{"seen",
+                       "other:drop table story; create table story (id, fldstory); insert into "
+                       "story values (1, 'one'), (2, 'two'), (3, 'three'), (3, 'three')",
+                       "update"}
+        << "refused, 2 read | 1 one, 2 two, 3 three, 3 three";
     QTest::newRow("the row deleted: delete refused")
         << QStringList{"seen", "other:delete from story where id=3", "delete"}
         << "refused, 2 read | 1 one, 2 two";
