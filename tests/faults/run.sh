@@ -20,11 +20,10 @@ all=0
 [[ ${1:-} == --all ]] && { all=1; shift; }
 
 patches=()
-# A module's name comes first: library/ is a source folder too.
 for arg in "${@:-tests/faults}"; do
-    if [[ -d tests/faults/$arg ]]; then
-        while IFS= read -r p; do patches+=("$p"); done < <(find "tests/faults/$arg" -name '*.patch' | sort)
-    elif [[ -d $arg ]]; then
+    # A module's name first: some are also names of source folders.
+    [[ -d tests/faults/$arg ]] && arg=tests/faults/$arg
+    if [[ -d $arg ]]; then
         while IFS= read -r p; do patches+=("$p"); done < <(find "$arg" -name '*.patch' | sort)
     else
         patches+=("$arg")
