@@ -12,14 +12,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-[[noreturn]] void fail()
+[[noreturn]] static void fail()
 {
     throw std::system_error(errno, std::generic_category());
 }
-
-} // namespace
 
 Descriptor::~Descriptor()
 {
