@@ -710,7 +710,7 @@ void TestStoryStore::libraryChangedFromOutside()
         logged.statements.clear();
         const StoryStore::Action action(store, [&](bool waiting) { waited = waited || waiting; });
         const bool written = update ? store.updateStory(seen, "mine") : store.deleteStory(seen);
-        // How often the table is read after a wait depends on its length.
+        // How often the table is read while waiting depends on how long the wait lasts.
         outcomes << QString(written ? "written" : "refused") +
                         (waited ? QStringLiteral(" after a wait")
                                 : QStringLiteral(", %1 read")
