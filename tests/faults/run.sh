@@ -21,10 +21,10 @@ all=0
 
 patches=()
 for arg in "${@:-tests/faults}"; do
+    # A module's name first: some are also names of source folders.
+    [[ -d tests/faults/$arg ]] && arg=tests/faults/$arg
     if [[ -d $arg ]]; then
         while IFS= read -r p; do patches+=("$p"); done < <(find "$arg" -name '*.patch' | sort)
-    elif [[ -d tests/faults/$arg ]]; then
-        while IFS= read -r p; do patches+=("$p"); done < <(find "tests/faults/$arg" -name '*.patch' | sort)
     else
         patches+=("$arg")
     fi
