@@ -12,6 +12,7 @@
 #include "windows/twips.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTimer>
 
@@ -106,6 +107,7 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     // action, with the reports that follow its failures, is over.
     store_.setIdleObserver([this]() noexcept { closing_.storeIdle(); });
     closeRequests_ = std::make_unique<BlockedCloseRequests>(*this);
+    QCoreApplication::instance()->installEventFilter(this);
 
     // Stored start-up position: the middle of the screen.
     Appearance::centreOnScreen(*this);
@@ -154,6 +156,14 @@ void Form1::closeEvent(QCloseEvent* event)
     Form_QueryUnload();
     event->accept();
     Form_Unload();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit || !isVisible())
+        return QWidget::eventFilter(watched, event);
+    event->setAccepted(close());
+    return true;
 }
 
 void Form1::PushButton3_Click()

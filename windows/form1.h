@@ -89,6 +89,10 @@ protected:
     // The close state decides: the program closes only at rest, and an open
     // stories window with an unsaved story asks first.
     void closeEvent(QCloseEvent* event) override;
+    // The session's end (the application's Quit) is a close request of the
+    // main window. Qt would ask the modal stories window first and stop at its
+    // refusal, so the main window's close would never be asked for.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void stepFontSize(double points);
