@@ -51,12 +51,18 @@ const QString changedSinceListed = QStringLiteral(
     "not deleted. The list now shows the library as it is.");
 const QString discard = QStringLiteral("Discard the story you have not saved?");
 
-// The window's mode as the user sees it, in one line.
+// The window's mode as the user sees it, in one line; a caption that a
+// screen reader reads otherwise says so.
 QString state(Form3& form)
 {
     const Controls ui{form};
-    return QStringList{ui.PushButton1->caption(),
-                       ui.PushButton2->caption(),
+    const auto caption = [](const PushButton* button) {
+        return button->caption() + (button->accessibleName() == button->caption()
+                                        ? ""
+                                        : " read as " + button->accessibleName());
+    };
+    return QStringList{caption(ui.PushButton1),
+                       caption(ui.PushButton2),
                        ui.PushButton3->isHidden() ? "Edit hidden" : "Edit shown",
                        ui.PushButton4->isHidden() ? "Close hidden" : "Close shown",
                        ui.ListView1->isEnabled() ? "list enabled" : "list disabled",
