@@ -24,6 +24,8 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       programFolder_(programFolder),
+      // The close state reads the store and the stories window, and sends
+      // the close requests it keeps back through the event loop.
       closing_({[this] { return store_.actionUnderway(); },
                 [this] { return !stories_ || stories_->mayDiscard(); },
                 [this] { QMetaObject::invokeMethod(this, &Form1::close, Qt::QueuedConnection); },
