@@ -11,11 +11,6 @@
 
 namespace {
 
-bool isLineBreak(QChar c)
-{
-    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
-}
-
 // The block property that marks a block as a later part of the paragraph
 // before it. Block formats travel with undo and redo, so the mark does too.
 constexpr int continuesParagraph = QTextFormat::UserProperty + 1;
@@ -37,19 +32,7 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent)
 
 QString RichTextBox::text() const
 {
-    QString text;
-    text.reserve(raw_.size() + breaks_.size());
-    auto seam = seams_.cbegin();
-    for (qsizetype i = 0; i < raw_.size(); ++i) {
-        const QChar c = raw_.at(i);
-        if (seam != seams_.cend() && *seam == i)
-            ++seam;
-        else if (isLineBreak(c))
-            text += QLatin1String("\r\n");
-        else
-            text += c;
-    }
-    return text;
+    return map_.text();
 }
 
 void RichTextBox::setText(const QString& text)
@@ -93,9 +76,9 @@ void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
     // text costs no copy of the whole. The document counts one character
     // more than its text (the end of the last paragraph), so the range is
     // taken from the unchanged tail, whose length is the same before and after.
-    const qsizetype oldEnd = std::min<qsizetype>(from + qsizetype(charsRemoved), raw_.size());
-    const qsizetype newEnd = document()->characterCount() - 1 - (raw_.size() - oldEnd);
-    if (from > oldEnd || from > newEnd || newEnd - from > 4096)
+    const qsizetype oldEnd = std::min<qsizetype>(from + qsizetype(charsRemoved), map_.size());
+    const qsizetype newEnd = document()->characterCount() - 1 - (map_.size() - oldEnd);
+    if (from > oldEnd || from > newEnd || newEnd - from > OffsetMap::longestChangeRead)
         return readAll();
     QString changed;
     changed.reserve(newEnd - from);
@@ -104,45 +87,19 @@ void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
     // Colour and font changes arrive here too; only a change of the
     // characters themselves is a change of the text (a block's format may
     // still make or unmake a seam).
-    const bool textChanged = changed != QStringView(raw_).sliced(from, oldEnd - from);
-    if (!textChanged)
+    if (changed == QStringView(map_.characters()).sliced(from, oldEnd - from))
         return findSeams(from, newEnd);
-    // Line breaks and seams in the changed range go, later ones move.
-    for (QVector<int>* positions : {&breaks_, &seams_}) {
-        const auto first = std::lower_bound(positions->cbegin(), positions->cend(), from);
-        const auto last = std::lower_bound(first, positions->cend(), int(oldEnd));
-        const qsizetype at = first - positions->cbegin();
-        positions->remove(at, last - first);
-        for (qsizetype later = at; later < positions->size(); ++later)
-            (*positions)[later] += int(newEnd - oldEnd);
-        if (positions == &breaks_) {
-            QVector<int> added;
-            for (qsizetype i = 0; i < changed.size(); ++i)
-                if (isLineBreak(changed.at(i)))
-                    added.append(int(from + i));
-            positions->insert(at, added.size(), 0);
-            std::copy(added.cbegin(), added.cend(), positions->begin() + at);
-        }
-    }
-    raw_.replace(from, oldEnd - from, changed);
+    map_.replace(from, oldEnd - from, changed);
     findSeams(from, newEnd);
     emit change();
 }
 
 void RichTextBox::readAll()
 {
-    const QString raw = document()->toRawText();
-    seams_.clear();
-    findSeams(0, raw.size());
-    if (raw == raw_)
-        return;
-    raw_ = raw;
-    breaks_.clear();
-    for (qsizetype i = 0; i < raw_.size(); ++i) {
-        if (isLineBreak(raw_.at(i)))
-            breaks_.append(int(i));
-    }
-    emit change();
+    const bool changed = map_.reset(document()->toRawText());
+    findSeams(0, map_.size());
+    if (changed)
+        emit change();
 }
 
 void RichTextBox::findSeams(qsizetype from, qsizetype to)
@@ -153,19 +110,9 @@ void RichTextBox::findSeams(qsizetype from, qsizetype to)
     for (; block.isValid() && block.position() <= to; block = block.next()) {
         if (block.position() == 0)
             continue;
-        const int end = block.position() - 1; // the paragraph end before the block
-        const auto at = std::lower_bound(seams_.begin(), seams_.end(), end);
-        const bool known = at != seams_.end() && *at == end;
-        if (continues(block) && !known)
-            seams_.insert(at, end);
-        else if (!continues(block) && known)
-            seams_.erase(at);
+        // the paragraph end before the block
+        map_.setSeam(block.position() - 1, continues(block));
     }
-}
-
-bool RichTextBox::isSeam(qsizetype position) const
-{
-    return std::binary_search(seams_.cbegin(), seams_.cend(), int(position));
 }
 
 void RichTextBox::insertInParts(QTextCursor& cursor, QStringView text) const
@@ -214,27 +161,12 @@ void RichTextBox::insertInParts(QTextCursor& cursor, QStringView text) const
 
 int RichTextBox::toDocument(qsizetype offset) const
 {
-    // The first position whose text offset reaches `offset`: an offset inside
-    // a CR LF lands after the line break, one at a seam before it.
-    qsizetype low = 0;
-    qsizetype high = raw_.size();
-    while (low < high) {
-        const qsizetype middle = (low + high) / 2;
-        if (toText(int(middle)) < offset)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return int(low);
+    return map_.toPosition(offset);
 }
 
 qsizetype RichTextBox::toText(int position) const
 {
-    // Each line break counts two characters of text, a seam none.
-    const auto count = [position](const QVector<int>& positions) {
-        return std::lower_bound(positions.begin(), positions.end(), position) - positions.begin();
-    };
-    return position + count(breaks_) - 2 * count(seams_);
+    return map_.toOffset(position);
 }
 
 RichTextBox::Batch::Batch(RichTextBox& box) : box_(box)
@@ -332,7 +264,7 @@ void RichTextBox::insertFromMimeData(const QMimeData* source)
 
 QMimeData* RichTextBox::createMimeDataFromSelection() const
 {
-    if (seams_.isEmpty())
+    if (!map_.hasSeams())
         return QTextEdit::createMimeDataFromSelection();
     // What is copied is the text, without the seams between parts.
     const QTextCursor cursor = textCursor();
@@ -347,7 +279,7 @@ QMimeData* RichTextBox::createMimeDataFromSelection() const
 void RichTextBox::keyPressEvent(QKeyEvent* event)
 {
     QTextCursor cursor = textCursor();
-    if (!seams_.isEmpty() && !isReadOnly() && !cursor.hasSelection()) {
+    if (map_.hasSeams() && !isReadOnly() && !cursor.hasSelection()) {
         const int at = cursor.position();
         if (event->matches(QKeySequence::InsertParagraphSeparator) && continues(cursor.block())) {
             // Enter starts a paragraph of the user's own, not a part.
@@ -359,10 +291,10 @@ void RichTextBox::keyPressEvent(QKeyEvent* event)
         // Backspace after a seam and Delete before one reach across it, as
         // within one paragraph.
         if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier &&
-            isSeam(at - 1)) {
+            map_.isSeam(at - 1)) {
             cursor.setPosition(at - 1);
             setTextCursor(cursor);
-        } else if (event->matches(QKeySequence::Delete) && isSeam(at)) {
+        } else if (event->matches(QKeySequence::Delete) && map_.isSeam(at)) {
             cursor.setPosition(at + 1);
             setTextCursor(cursor);
         }
