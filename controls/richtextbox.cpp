@@ -43,11 +43,21 @@ void RichTextBox::setText(const QString& text)
     // screen: a long paragraph is shaped all over again to answer. A new text
     // is shown from its start.
     if (partLength_ > 0) {
+        // Without a page size the document lays nothing out while it fills;
+        // given its size back, it lays out the parts on screen at once and
+        // the rest a few at a time while the program waits for events.
+        const QSizeF page = document()->pageSize();
+        document()->setPageSize(QSizeF(0, 0));
         document()->setUndoRedoEnabled(false);
         document()->clear();
         QTextCursor cursor(document());
         insertInParts(cursor, text);
         document()->setUndoRedoEnabled(true);
+        // The caret, which the text has pushed to the end, goes to the start
+        // before anything is laid out: moved later, the widget would ask
+        // where its old place is on screen, and so have every part laid out.
+        setTextCursor(QTextCursor(document()));
+        document()->setPageSize(page);
     } else {
         document()->setPlainText(text);
     }
@@ -61,15 +71,18 @@ void RichTextBox::setText(const QString& text)
 
 void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
 {
-    // Every new block keeps its shaped glyphs after layout, which QTextLayout
-    // otherwise drops. Placing the caret, selecting or moving the focus asks
-    // where a character is on screen, and without them Qt shapes the whole
-    // paragraph again to answer: seconds for a story of some megabytes. The
-    // price is keeping the memory the layout needed anyway while the text is
-    // shown. The document reports a change before laying it out, so the first
-    // layout of a block already keeps them.
+    // In a box that keeps paragraphs whole, every new block keeps its shaped
+    // glyphs after layout, which QTextLayout otherwise drops. Placing the
+    // caret, selecting or moving the focus asks where a character is on
+    // screen, and without them Qt shapes the whole paragraph again to answer:
+    // seconds for a story of some megabytes. The price is keeping the memory
+    // the layout needed anyway while the text is shown: some thirty bytes a
+    // character. A part is short enough to shape again. The document reports
+    // a change before laying it out, so the first layout of a block already
+    // keeps them.
     for (QTextBlock block = document()->findBlock(from);
-         block.isValid() && block.position() <= from + charsAdded; block = block.next())
+         partLength_ == 0 && block.isValid() && block.position() <= from + charsAdded;
+         block = block.next())
         block.layout()->setCacheEnabled(true);
 
     // Only the changed range is read and compared: a keystroke in a long
