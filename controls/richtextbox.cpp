@@ -104,6 +104,8 @@ void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
         return findSeams(from, newEnd);
     map_.replace(from, oldEnd - from, changed);
     findSeams(from, newEnd);
+    if (oldEnd > from)
+        keepKind(int(from));
     emit change();
 }
 
@@ -115,17 +117,36 @@ void RichTextBox::readAll()
         emit change();
 }
 
+void RichTextBox::keepKind(int position)
+{
+    // The block the removal merged into takes the format of the block it
+    // ended in. Its format is set back to the kind of its paragraph end, as
+    // part of the same undo step, so that undo and redo bring back blocks of
+    // the right kind.
+    const QTextBlock block = document()->findBlock(position);
+    const bool seam = block.position() > 0 && map_.isSeam(block.position() - 1);
+    if (block.position() == 0 || continues(block) == seam)
+        return;
+    QTextBlockFormat format = block.blockFormat();
+    if (seam)
+        format.setProperty(continuesParagraph, true);
+    else
+        format.clearProperty(continuesParagraph);
+    QTextCursor cursor(block);
+    cursor.joinPreviousEditBlock();
+    cursor.setBlockFormat(format);
+    cursor.endEditBlock();
+}
+
 void RichTextBox::findSeams(qsizetype from, qsizetype to)
 {
-    QTextBlock block = document()->findBlock(int(from));
-    if (block.position() < from)
-        block = block.next();
-    for (; block.isValid() && block.position() <= to; block = block.next()) {
-        if (block.position() == 0)
-            continue;
-        // the paragraph end before the block
-        map_.setSeam(block.position() - 1, continues(block));
-    }
+    // Only the paragraph ends in the changed range are new. One before it
+    // keeps its kind, whatever format the block after it has now: a removal
+    // that merges blocks leaves the merged block the format of the block the
+    // removal ended in, perhaps a later part's.
+    for (QTextBlock block = document()->findBlock(int(from)).next();
+         block.isValid() && block.position() <= to; block = block.next())
+        map_.setSeam(block.position() - 1, continues(block)); // the paragraph end before it
 }
 
 void RichTextBox::insertInParts(QTextCursor& cursor, QStringView text) const
@@ -292,15 +313,19 @@ QMimeData* RichTextBox::createMimeDataFromSelection() const
 void RichTextBox::keyPressEvent(QKeyEvent* event)
 {
     QTextCursor cursor = textCursor();
+    if (partLength_ > 0 && !isReadOnly() &&
+        event->matches(QKeySequence::InsertParagraphSeparator)) {
+        // Enter starts a paragraph of the user's own, never a part. Qt would
+        // give the new block the format of the block it splits, which is a
+        // later part's, or after a selection across parts was replaced, the
+        // format of the part that selection ended in.
+        cursor.insertBlock(QTextBlockFormat());
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        return;
+    }
     if (map_.hasSeams() && !isReadOnly() && !cursor.hasSelection()) {
         const int at = cursor.position();
-        if (event->matches(QKeySequence::InsertParagraphSeparator) && continues(cursor.block())) {
-            // Enter starts a paragraph of the user's own, not a part.
-            cursor.insertBlock(QTextBlockFormat());
-            setTextCursor(cursor);
-            ensureCursorVisible();
-            return;
-        }
         // Backspace after a seam and Delete before one reach across it, as
         // within one paragraph.
         if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier &&

@@ -92,8 +92,11 @@ protected:
 private:
     void contentsChanged(int from, int charsRemoved, int charsAdded);
     void readAll(); // takes the whole text afresh
-    // Looks again at the paragraph ends from position `from` - 1 to `to`.
+    // Looks again at the paragraph ends from position `from` to `to`.
     void findSeams(qsizetype from, qsizetype to);
+    // After a removal: gives the block at `position` the kind its paragraph
+    // end has in the map.
+    void keepKind(int position);
     // Inserts plain text at the cursor, in parts where a paragraph is long.
     void insertInParts(QTextCursor& cursor, QStringView text) const;
     QTextCursor selection() const;
