@@ -91,8 +91,11 @@ void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
     // taken from the unchanged tail, whose length is the same before and after.
     const qsizetype oldEnd = std::min<qsizetype>(from + qsizetype(charsRemoved), map_.size());
     const qsizetype newEnd = document()->characterCount() - 1 - (map_.size() - oldEnd);
-    if (from > oldEnd || from > newEnd || newEnd - from > OffsetMap::longestChangeRead)
-        return readAll();
+    if (from > oldEnd || from > newEnd || newEnd - from > OffsetMap::longestChangeRead) {
+        // The paragraph end before a removal keeps its kind, as below.
+        const int end = from < oldEnd ? document()->findBlock(from).position() - 1 : -1;
+        return readAll(end, end >= 0 && map_.isSeam(end));
+    }
     QString changed;
     changed.reserve(newEnd - from);
     for (qsizetype position = from; position < newEnd; ++position)
@@ -109,10 +112,14 @@ void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
     emit change();
 }
 
-void RichTextBox::readAll()
+void RichTextBox::readAll(int end, bool seam)
 {
     const bool changed = map_.reset(document()->toRawText());
     findSeams(0, map_.size());
+    if (end >= 0) {
+        map_.setSeam(end, seam);
+        keepKind(end + 1);
+    }
     if (changed)
         emit change();
 }

@@ -91,7 +91,9 @@ protected:
 
 private:
     void contentsChanged(int from, int charsRemoved, int charsAdded);
-    void readAll(); // takes the whole text afresh
+    // Takes the whole text afresh; a paragraph end `end` (-1 for none) keeps
+    // the kind given.
+    void readAll(int end = -1, bool seam = false);
     // Looks again at the paragraph ends from position `from` to `to`.
     void findSeams(qsizetype from, qsizetype to);
     // After a removal: gives the block at `position` the kind its paragraph
