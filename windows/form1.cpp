@@ -52,6 +52,8 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // A scroll bar that appears would have a long story laid out a second time.
     RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A story of megabytes is shown once its first parts are laid out.
+    RichTextBox1->setParagraphParts(RichTextBox::partLength);
     RichTextBox2 =
         box("RichTextBox2", QStringLiteral("Typing"), Twips::rect(120, 4200, 7800, 2490));
 
