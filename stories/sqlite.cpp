@@ -141,8 +141,11 @@ void Connection::open(const QString& path)
     QByteArray name = path.toUtf8();
     if (path.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
         name.prepend("./");
+    // A connection is only ever used by the thread that opened it, so the
+    // engine takes no lock of its own around each of its calls.
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         const QString description =
             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("Out of memory");
         const int code = db ? sqlite3_errcode(db) : SQLITE_NOMEM;

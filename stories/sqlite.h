@@ -48,10 +48,10 @@ public:
     ~Connection();
     Q_DISABLE_COPY_MOVE(Connection)
 
-    // Opens an existing database file for reading and writing. Never creates a
-    // file; a file the process may not write is opened read-only by the engine
-    // and its writes fail. The path is taken as a plain file name, never as a
-    // URI.
+    // Opens an existing database file for reading and writing, for use by this
+    // thread alone. Never creates a file; a file the process may not write is
+    // opened read-only by the engine and its writes fail. The path is taken as
+    // a plain file name, never as a URI.
     void open(const QString& path);
     // Opens the file of the last open() again, by the absolute path it had
     // then, whatever the current folder is now.

@@ -28,9 +28,10 @@ struct Story
 //   update [story] set fldstory='<text>' where id=<key>
 //   delete from [story] where id=<key>
 // with every apostrophe of <text> doubled, and the last two only to a row
-// still as the caller saw it. Nothing is cached: every read runs the query
-// anew. Every failure throws StoreError with the engine's own text;
-// the store shows nothing. After a failed statement the store stays usable:
+// still as the caller saw it. Nothing is cached but the pick's count of rows
+// while the library stays unchanged: every read runs the query anew. Every
+// failure throws StoreError with the engine's own text; the store shows
+// nothing. After a failed statement the store stays usable:
 // when the failure is one a fresh connection would not have (its schema went
 // or changed, the file was cut short), the next operation reopens the
 // connection to the same file first, as it does when another program has
@@ -141,13 +142,20 @@ private:
     bool reopen_ = false; // the next operation opens the connection anew
     quint32 opens_ = 0;
     std::function<void()> idle_;
+    struct Counted
+    {
+        quint64 version; // dataVersion() when the rows were counted
+        qint64 rows;
+    };
+    std::optional<Counted> counted_; // by the last pick of a table with rows
 };
 
 // The random pick of Start, in the steps Start reports by, so that each
 // database step of it fails at its own line. open() counts the rows with one
-// cursor while a second waits on the first row; both read under one read
-// transaction, so the count and the rows agree whatever other programs write
-// meanwhile, until story() lets the file go. Every step after open() fails
+// cursor while a second waits on the first row, unless the library is as the
+// last pick counted it; both read under one read transaction, so the count
+// and the rows agree whatever other programs write meanwhile, until story()
+// lets the file go. Every step after open() fails
 // while the table has not been read.
 class StoryStore::Pick
 {

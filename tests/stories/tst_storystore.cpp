@@ -172,8 +172,9 @@ void TestStoryStore::statementsSentWordForWord_data()
         << QStringList{"insert into [story] (fldstory) values ('x''); delete from story; --')"};
     QTest::newRow("list reads the table once")
         << three << Operation([](StoryStore& s) { s.allStories(); }) << QStringList{select};
-    QTest::newRow("pick reads the table with two cursors")
-        << three << Operation([](StoryStore& s) { pick(s, 0.5f); }) << QStringList{select, select};
+    QTest::newRow("pick reads the table with two cursors, the next of the same library one")
+        << three << Operation([](StoryStore& s) { pick(s, 0.5f), pick(s, 0.5f); })
+        << QStringList{select, select, select};
     QTest::newRow("pick on an empty table reads it once")
         << QStringList{} << Operation([](StoryStore& s) { pick(s, 0.5f); }) << QStringList{select};
 }
@@ -692,6 +693,12 @@ void TestStoryStore::libraryChangedFromOutside_data()
            "one two three | 1 one, 2 two, 3 three";
     QTest::newRow("another library moved over it: read and written at once")
         << QStringList{"replace", "list", "add"} << "other | added | 1 other, 2 new";
+    QTest::newRow("a pick after another program's or this store's add reaches the new last row")
+        << QStringList{"pick", "other:insert into story (fldstory) values ('theirs')",
+                       "pick", "add",
+                       "pick", "other:delete from story where id=1",
+                       "pick"}
+        << "three | theirs | added | new | new | 2 two, 3 three, 4 theirs, 5 new";
 }
 
 void TestStoryStore::libraryChangedFromOutside()
@@ -737,6 +744,7 @@ void TestStoryStore::libraryChangedFromOutside()
                 store.addStory("new");
                 outcomes << "added";
             })
+        .on("pick", [&](const QString&) { outcomes << pick(store, largestBelowOne).value(); })
         .on("other", [&](const QString& sql) { folder.exec(sql); })
         .on("locked",
             [&](const QString& sql) {
