@@ -9,11 +9,12 @@
 # lets `xvfb-run make run` show the program on a machine without a display;
 # dpkg-dev and file compute the package's dependencies). mdbtools-dev (libmdb,
 # with libmdb3 at run time) reads Access libraries, through pkg-config;
-# python3 runs the tests' writer of Access fixtures.
+# python3 runs the tests' writer of Access fixtures; dbus-daemon, dbus-bin and
+# at-spi2-core give a test the accessibility bus a screen reader would use.
 PACKAGES := cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins qt6-wayland libsqlite3-dev \
             libx11-dev sqlite3 mdbtools-dev libmdb3 python3 \
             fonts-liberation xvfb xauth xdotool x11-utils desktop-file-utils appstream weston \
-            dpkg-dev file lintian
+            dbus-daemon dbus-bin at-spi2-core dpkg-dev file lintian
 # The commands the tests call, each with the package that brings it; checked
 # before any test runs, so a test that needs a new one fails here, by name.
 TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdotool \
@@ -26,7 +27,7 @@ TEST_COMMANDS := ctest:cmake cmake:cmake sqlite3:sqlite3 Xvfb:xvfb xdotool:xdoto
                  cpack:cmake dpkg-buildflags:dpkg-dev dpkg-shlibdeps:dpkg-dev file:file \
                  gzip:gzip lintian:lintian dpkg-deb:dpkg setpriv:util-linux sha256sum:coreutils \
                  stat:coreutils chown:coreutils id:coreutils nproc:coreutils diff:diffutils \
-                 python3:python3
+                 python3:python3 dbus-run-session:dbus-daemon dbus-send:dbus-bin
 BUILD    := build
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 PREFIX   ?= $(HOME)/.local

@@ -3,12 +3,12 @@
 
 #include "windows/form1.h"
 
+#include "library/accessconversion.h"
+#include "library/jetreaderprotocol.h"
+#include "library/libraryfolder.h"
 #include "report/apptitle.h"
 #include "report/errorreport.h"
 #include "report/messagebox.h"
-#include "stories/accessconversion.h"
-#include "stories/jetreaderprotocol.h"
-#include "stories/libraryfolder.h"
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
@@ -17,32 +17,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
-#include <QStandardPaths>
 #include <QTime>
-
-namespace {
-
-// Each user's own library folder, for a program folder they cannot write to:
-// $XDG_DATA_HOME/quillrace, by default ~/.local/share/quillrace.
-QString userLibraryFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/quillrace");
-}
-
-QString chooseLibraryFolder(const QString& programFolder)
-{
-#if defined(QUILL_PACKAGED)
-    // The package manager replaces the program folder's files at every
-    // upgrade, even for root, who could write there.
-    Q_UNUSED(programFolder);
-    return userLibraryFolder();
-#else
-    return LibraryFolder::choose(programFolder, userLibraryFolder());
-#endif
-}
-
-} // namespace
 
 bool Form1::Form_Load()
 {
@@ -57,8 +32,8 @@ bool Form1::Form_Load()
     // The folder is settled before the sample is copied into it, so that the
     // message names the path looked at even when the copy fails.
     if (step.test(106, [&] {
-            libraryFolder_ = chooseLibraryFolder(programFolder_);
-            LibraryFolder::provide(libraryFolder_, programFolder_);
+            libraryFolder_ = LibraryFolder::choose(programFolder_);
+            LibraryFolder::copySampleIfMissing(libraryFolder_, programFolder_);
             return !StoryStore::storyFileExists(libraryFolder_);
         })) {
         step(108, [&] {

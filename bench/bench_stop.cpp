@@ -4,7 +4,7 @@
 // shown, and until its box has painted the marked text; against the time from
 // setting the same text, without marks, into the box of a shown results window
 // until the box has painted it. Both paint figures include the box's layout.
-// Medians of several runs. Targets: shown under 300 ms; painted at most 3
+// Medians of several runs. Targets: shown under 300 ms; painted at most 1.5
 // times the plain set.
 
 #include "benchsupport.h"
@@ -194,7 +194,7 @@ int main(int argc, char* argv[])
                 shownMs, shownMs < 300 ? "met" : "NOT met");
     std::printf("  click on Stop to results box painted:    %8.1f ms\n", paintedMs);
     std::printf("  plain set of the same text, to painted:  %8.1f ms\n", plainMs);
-    std::printf("  ratio painted / plain set:               %8.2f  (target <= 3: %s)\n",
-                paintedMs / plainMs, paintedMs <= 3 * plainMs ? "met" : "NOT met");
+    std::printf("  ratio painted / plain set:               %8.2f  (target <= 1.5: %s)\n",
+                paintedMs / plainMs, paintedMs <= 1.5 * plainMs ? "met" : "NOT met");
     return 0;
 }

@@ -1,5 +1,5 @@
 // The story store on a library of 100,000 stories of 500 characters: one
-// random pick as Start walks it (target under 50 ms) and one full listing
+// random pick as Start walks it (target under 25 ms) and one full listing
 // (under 300 ms). Prints the median of several runs of each. The file is read
 // with ordinary reads, as the program reads it.
 
@@ -54,7 +54,9 @@ int main()
                     static_cast<long long>(picked), static_cast<long long>(listed));
         return 1;
     }
-    std::printf("pick (Start):    %.1f ms median of %d (target under 50 ms)\n", pick, runs);
-    std::printf("allStories:      %.1f ms median of %d (target under 300 ms)\n", list, runs);
+    std::printf("pick (Start):    %.1f ms median of %d (target under 25 ms: %s)\n", pick, runs,
+                pick < 25 ? "met" : "NOT met");
+    std::printf("allStories:      %.1f ms median of %d (target under 300 ms: %s)\n", list, runs,
+                list < 300 ? "met" : "NOT met");
     return 0;
 }

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool isLineBreak(QChar c)
-{
-    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
-}
-
 // The block property that marks a block as a later part of the paragraph
 // before it. Block formats travel with undo and redo, so the mark does too.
 constexpr int continuesParagraph = QTextFormat::UserProperty + 1;
@@ -37,19 +32,7 @@ RichTextBox::RichTextBox(QWidget* parent) : QTextEdit(parent)
 
 QString RichTextBox::text() const
 {
-    QString text;
-    text.reserve(raw_.size() + breaks_.size());
-    auto seam = seams_.cbegin();
-    for (qsizetype i = 0; i < raw_.size(); ++i) {
-        const QChar c = raw_.at(i);
-        if (seam != seams_.cend() && *seam == i)
-            ++seam;
-        else if (isLineBreak(c))
-            text += QLatin1String("\r\n");
-        else
-            text += c;
-    }
-    return text;
+    return map_.text();
 }
 
 void RichTextBox::setText(const QString& text)
@@ -60,11 +43,21 @@ void RichTextBox::setText(const QString& text)
     // screen: a long paragraph is shaped all over again to answer. A new text
     // is shown from its start.
     if (partLength_ > 0) {
+        // Without a page size the document lays nothing out while it fills;
+        // given its size back, it lays out the parts on screen at once and
+        // the rest a few at a time while the program waits for events.
+        const QSizeF page = document()->pageSize();
+        document()->setPageSize(QSizeF(0, 0));
         document()->setUndoRedoEnabled(false);
         document()->clear();
         QTextCursor cursor(document());
         insertInParts(cursor, text);
         document()->setUndoRedoEnabled(true);
+        // The caret, which the text has pushed to the end, goes to the start
+        // before anything is laid out: moved later, the widget would ask
+        // where its old place is on screen, and so have every part laid out.
+        setTextCursor(QTextCursor(document()));
+        document()->setPageSize(page);
     } else {
         document()->setPlainText(text);
     }
@@ -78,25 +71,31 @@ void RichTextBox::setText(const QString& text)
 
 void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
 {
-    // Every new block keeps its shaped glyphs after layout, which QTextLayout
-    // otherwise drops. Placing the caret, selecting or moving the focus asks
-    // where a character is on screen, and without them Qt shapes the whole
-    // paragraph again to answer: seconds for a story of some megabytes. The
-    // price is keeping the memory the layout needed anyway while the text is
-    // shown. The document reports a change before laying it out, so the first
-    // layout of a block already keeps them.
+    // In a box that keeps paragraphs whole, every new block keeps its shaped
+    // glyphs after layout, which QTextLayout otherwise drops. Placing the
+    // caret, selecting or moving the focus asks where a character is on
+    // screen, and without them Qt shapes the whole paragraph again to answer:
+    // seconds for a story of some megabytes. The price is keeping the memory
+    // the layout needed anyway while the text is shown: some thirty bytes a
+    // character. A part is short enough to shape again. The document reports
+    // a change before laying it out, so the first layout of a block already
+    // keeps them.
     for (QTextBlock block = document()->findBlock(from);
-         block.isValid() && block.position() <= from + charsAdded; block = block.next())
+         partLength_ == 0 && block.isValid() && block.position() <= from + charsAdded;
+         block = block.next())
         block.layout()->setCacheEnabled(true);
 
     // Only the changed range is read and compared: a keystroke in a long
     // text costs no copy of the whole. The document counts one character
     // more than its text (the end of the last paragraph), so the range is
     // taken from the unchanged tail, whose length is the same before and after.
-    const qsizetype oldEnd = std::min<qsizetype>(from + qsizetype(charsRemoved), raw_.size());
-    const qsizetype newEnd = document()->characterCount() - 1 - (raw_.size() - oldEnd);
-    if (from > oldEnd || from > newEnd || newEnd - from > 4096)
-        return readAll();
+    const qsizetype oldEnd = std::min<qsizetype>(from + qsizetype(charsRemoved), map_.size());
+    const qsizetype newEnd = document()->characterCount() - 1 - (map_.size() - oldEnd);
+    if (from > oldEnd || from > newEnd || newEnd - from > OffsetMap::longestChangeRead) {
+        // The paragraph end before a removal keeps its kind, as below.
+        const int end = from < oldEnd ? document()->findBlock(from).position() - 1 : -1;
+        return readAll(end, end >= 0 && map_.isSeam(end));
+    }
     QString changed;
     changed.reserve(newEnd - from);
     for (qsizetype position = from; position < newEnd; ++position)
@@ -104,68 +103,57 @@ void RichTextBox::contentsChanged(int from, int charsRemoved, int charsAdded)
     // Colour and font changes arrive here too; only a change of the
     // characters themselves is a change of the text (a block's format may
     // still make or unmake a seam).
-    const bool textChanged = changed != QStringView(raw_).sliced(from, oldEnd - from);
-    if (!textChanged)
+    if (changed == QStringView(map_.characters()).sliced(from, oldEnd - from))
         return findSeams(from, newEnd);
-    // Line breaks and seams in the changed range go, later ones move.
-    for (QVector<int>* positions : {&breaks_, &seams_}) {
-        const auto first = std::lower_bound(positions->cbegin(), positions->cend(), from);
-        const auto last = std::lower_bound(first, positions->cend(), int(oldEnd));
-        const qsizetype at = first - positions->cbegin();
-        positions->remove(at, last - first);
-        for (qsizetype later = at; later < positions->size(); ++later)
-            (*positions)[later] += int(newEnd - oldEnd);
-        if (positions == &breaks_) {
-            QVector<int> added;
-            for (qsizetype i = 0; i < changed.size(); ++i)
-                if (isLineBreak(changed.at(i)))
-                    added.append(int(from + i));
-            positions->insert(at, added.size(), 0);
-            std::copy(added.cbegin(), added.cend(), positions->begin() + at);
-        }
-    }
-    raw_.replace(from, oldEnd - from, changed);
+    map_.replace(from, oldEnd - from, changed);
     findSeams(from, newEnd);
+    if (oldEnd > from)
+        keepKind(int(from));
     emit change();
 }
 
-void RichTextBox::readAll()
+void RichTextBox::readAll(int end, bool seam)
 {
-    const QString raw = document()->toRawText();
-    seams_.clear();
-    findSeams(0, raw.size());
-    if (raw == raw_)
-        return;
-    raw_ = raw;
-    breaks_.clear();
-    for (qsizetype i = 0; i < raw_.size(); ++i) {
-        if (isLineBreak(raw_.at(i)))
-            breaks_.append(int(i));
+    const bool changed = map_.reset(document()->toRawText());
+    findSeams(0, map_.size());
+    if (end >= 0) {
+        map_.setSeam(end, seam);
+        keepKind(end + 1);
     }
-    emit change();
+    if (changed)
+        emit change();
+}
+
+void RichTextBox::keepKind(int position)
+{
+    // The block the removal merged into takes the format of the block it
+    // ended in. Its format is set back to the kind of its paragraph end, as
+    // part of the same undo step, so that undo and redo bring back blocks of
+    // the right kind.
+    const QTextBlock block = document()->findBlock(position);
+    const bool seam = block.position() > 0 && map_.isSeam(block.position() - 1);
+    if (block.position() == 0 || continues(block) == seam)
+        return;
+    QTextBlockFormat format = block.blockFormat();
+    if (seam)
+        format.setProperty(continuesParagraph, true);
+    else
+        format.clearProperty(continuesParagraph);
+    QTextCursor cursor(block);
+    cursor.joinPreviousEditBlock();
+    cursor.setBlockFormat(format);
+    cursor.endEditBlock();
 }
 
 void RichTextBox::findSeams(qsizetype from, qsizetype to)
 {
-    QTextBlock block = document()->findBlock(int(from));
-    if (block.position() < from)
-        block = block.next();
-    for (; block.isValid() && block.position() <= to; block = block.next()) {
-        if (block.position() == 0)
-            continue;
-        const int end = block.position() - 1; // the paragraph end before the block
-        const auto at = std::lower_bound(seams_.begin(), seams_.end(), end);
-        const bool known = at != seams_.end() && *at == end;
-        if (continues(block) && !known)
-            seams_.insert(at, end);
-        else if (!continues(block) && known)
-            seams_.erase(at);
-    }
-}
-
-bool RichTextBox::isSeam(qsizetype position) const
-{
-    return std::binary_search(seams_.cbegin(), seams_.cend(), int(position));
+    // Only the paragraph ends in the changed range are new. One before it
+    // keeps its kind, whatever format the block after it has now: a removal
+    // that merges blocks leaves the merged block the format of the block the
+    // removal ended in, perhaps a later part's.
+    for (QTextBlock block = document()->findBlock(int(from)).next();
+         block.isValid() && block.position() <= to; block = block.next())
+        map_.setSeam(block.position() - 1, continues(block)); // the paragraph end before it
 }
 
 void RichTextBox::insertInParts(QTextCursor& cursor, QStringView text) const
@@ -214,27 +202,12 @@ void RichTextBox::insertInParts(QTextCursor& cursor, QStringView text) const
 
 int RichTextBox::toDocument(qsizetype offset) const
 {
-    // The first position whose text offset reaches `offset`: an offset inside
-    // a CR LF lands after the line break, one at a seam before it.
-    qsizetype low = 0;
-    qsizetype high = raw_.size();
-    while (low < high) {
-        const qsizetype middle = (low + high) / 2;
-        if (toText(int(middle)) < offset)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return int(low);
+    return map_.toPosition(offset);
 }
 
 qsizetype RichTextBox::toText(int position) const
 {
-    // Each line break counts two characters of text, a seam none.
-    const auto count = [position](const QVector<int>& positions) {
-        return std::lower_bound(positions.begin(), positions.end(), position) - positions.begin();
-    };
-    return position + count(breaks_) - 2 * count(seams_);
+    return map_.toOffset(position);
 }
 
 RichTextBox::Batch::Batch(RichTextBox& box) : box_(box)
@@ -332,7 +305,7 @@ void RichTextBox::insertFromMimeData(const QMimeData* source)
 
 QMimeData* RichTextBox::createMimeDataFromSelection() const
 {
-    if (seams_.isEmpty())
+    if (!map_.hasSeams())
         return QTextEdit::createMimeDataFromSelection();
     // What is copied is the text, without the seams between parts.
     const QTextCursor cursor = textCursor();
@@ -347,22 +320,26 @@ QMimeData* RichTextBox::createMimeDataFromSelection() const
 void RichTextBox::keyPressEvent(QKeyEvent* event)
 {
     QTextCursor cursor = textCursor();
-    if (!seams_.isEmpty() && !isReadOnly() && !cursor.hasSelection()) {
+    if (partLength_ > 0 && !isReadOnly() &&
+        event->matches(QKeySequence::InsertParagraphSeparator)) {
+        // Enter starts a paragraph of the user's own, never a part. Qt would
+        // give the new block the format of the block it splits, which is a
+        // later part's, or after a selection across parts was replaced, the
+        // format of the part that selection ended in.
+        cursor.insertBlock(QTextBlockFormat());
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        return;
+    }
+    if (map_.hasSeams() && !isReadOnly() && !cursor.hasSelection()) {
         const int at = cursor.position();
-        if (event->matches(QKeySequence::InsertParagraphSeparator) && continues(cursor.block())) {
-            // Enter starts a paragraph of the user's own, not a part.
-            cursor.insertBlock(QTextBlockFormat());
-            setTextCursor(cursor);
-            ensureCursorVisible();
-            return;
-        }
         // Backspace after a seam and Delete before one reach across it, as
         // within one paragraph.
         if (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::NoModifier &&
-            isSeam(at - 1)) {
+            map_.isSeam(at - 1)) {
             cursor.setPosition(at - 1);
             setTextCursor(cursor);
-        } else if (event->matches(QKeySequence::Delete) && isSeam(at)) {
+        } else if (event->matches(QKeySequence::Delete) && map_.isSeam(at)) {
             cursor.setPosition(at + 1);
             setTextCursor(cursor);
         }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "controls/offsetmap.h"
+
 #include <QString>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QVector>
 
 #include <optional>
 
@@ -13,9 +14,7 @@
 // colour or font changes, which QTextEdit's textChanged also reports).
 //
 // The document keeps one character per line break where the text has two, so
-// every offset passes through toDocument(). The positions of the line breaks
-// are kept up to date with each change, which makes the mapping a binary
-// search instead of a walk over the document.
+// every offset passes through its OffsetMap, which follows each change.
 //
 // Qt lays a paragraph (a block of the document) out whole at every change, and
 // walks every block to lay out and paint, so one keystroke in a paragraph of a
@@ -92,18 +91,20 @@ protected:
 
 private:
     void contentsChanged(int from, int charsRemoved, int charsAdded);
-    void readAll(); // takes the whole text afresh
-    // Looks again at the paragraph ends from position `from` - 1 to `to`.
+    // Takes the whole text afresh; a paragraph end `end` (-1 for none) keeps
+    // the kind given.
+    void readAll(int end = -1, bool seam = false);
+    // Looks again at the paragraph ends from position `from` to `to`.
     void findSeams(qsizetype from, qsizetype to);
-    bool isSeam(qsizetype position) const;
+    // After a removal: gives the block at `position` the kind its paragraph
+    // end has in the map.
+    void keepKind(int position);
     // Inserts plain text at the cursor, in parts where a paragraph is long.
     void insertInParts(QTextCursor& cursor, QStringView text) const;
     QTextCursor selection() const;
     void setSelection(const QTextCursor& cursor);
 
-    QString raw_;                      // the document's characters
-    QVector<int> breaks_;              // document positions of its line breaks, ascending
-    QVector<int> seams_;               // those of them that join two parts of a paragraph
+    OffsetMap map_;
     int partLength_ = 0;               // 0: paragraphs are kept whole
     std::optional<QTextCursor> batch_; // the selection while a Batch is open
 };

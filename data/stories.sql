@@ -1,8 +1,7 @@
--- The sample library that ships beside the program: table story with its key
--- and story text in this column order, and stories to type. Keys are handed
--- out as an AutoNumber does: a key once used, even by a story since deleted,
--- is never handed out again.
-create table story (id integer primary key autoincrement, fldstory text);
+-- The stories of the sample library that ships beside the program. The build
+-- makes its table story first, as every library of the program has it
+-- (library/jetreaderprotocol.h): the key and the story text in this column
+-- order, keys handed out as an AutoNumber does, never one used before.
 
 insert into story (fldstory) values ('Every evening the lighthouse keeper''s cat climbed the spiral stairs, all one hundred and twelve of them, to sit beside the great lamp. She wasn''t allowed up there, of course; the keeper said so twice a day. Still, she''d curl against the warm brass and watch the ships slide past like slow, glowing beetles. When the fog rolled in, thick as porridge, she yowled at the horn until it answered. The sailors swore they heard her. "That''s the lucky cat," they''d say, and steer a little wider of the rocks.');
 insert into story (fldstory) values ('Dear Aunt Mabel,' || char(13) || char(10) || 'Thank you for the knitted scarf; it is the longest scarf I have ever owned. Wrapped twice around my neck, it still reaches my knees, and the dog thinks it is a toy. On Tuesday it snowed, so I wore it to school and was warm all day (except my ears). Mum says you used eleven balls of wool. I believe her! Please come for tea at Easter. We will bake the lemon cake you like, and I promise to keep the dog away from your handbag.');

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jetreader/jettext.h"
-#include "stories/jetreaderprotocol.h"
+#include "library/jetreaderprotocol.h"
 
 #include <mdbtools.h>
 

@@ -10,7 +10,7 @@ LibraryWriter::LibraryWriter(const std::string& path)
         fail();
     execute("pragma journal_mode = off");
     execute("pragma synchronous = off");
-    execute("create table story (id integer primary key autoincrement, fldstory text)");
+    execute(JetReader::storyTable);
     execute("begin");
     if (sqlite3_prepare_v2(db_, "insert into story (id, fldstory) values (?, ?)", -1, &insert_,
                            nullptr) != SQLITE_OK)

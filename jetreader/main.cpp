@@ -1,7 +1,7 @@
 // quillrace-jetreader: converts the story table of a Microsoft Access file
 // into a new library. It runs as a process of its own, under the limits its
 // caller sets, because it reads a file from elsewhere with a library that has
-// been seen to crash on damaged ones. stories/jetreaderprotocol.h says how it
+// been seen to crash on damaged ones. library/jetreaderprotocol.h says how it
 // answers.
 
 #include "jetreader/accessfile.h"

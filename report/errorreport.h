@@ -46,13 +46,13 @@ QString describe(const std::exception_ptr& failure);
 // Shows the report in a box titled "Application Error" (warning icon, OK), over
 // the owner's window, and returns when the user has closed it.
 void reportError(const QString& description, const QString& location, int line,
-                 const QWidget* owner = nullptr);
+                 const QWidget* owner);
 
 class Steps
 {
 public:
     // `owner` is the window the procedure belongs to; its reports show over it.
-    Steps(QStringView window, QStringView procedure, const QWidget* owner = nullptr)
+    Steps(QStringView window, QStringView procedure, const QWidget* owner)
         : location_(ErrorReport::location(window, procedure)), owner_(owner)
     {}
 

@@ -1,14 +1,16 @@
 #include "stories/sqlite.h"
 
 #include "core/failures.h"
-#include "stories/accessconversion.h"
+#include "core/fileformat.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
@@ -89,12 +91,11 @@ void checkHeader(const QString& path)
     const QString name = QFileInfo(path).fileName();
     if (header.isEmpty())
         throw StoreError(name + QStringLiteral(" is empty: it is not an SQLite database."));
-    // Start-up converts such a file before it opens the library.
-    if (AccessConversion::isAccessHeader(header))
+    // Start-up converts an Access file before it opens the library.
+    if (fileFormat(header) == FileFormat::Access)
         throw StoreError(name + QStringLiteral(" is an Access (Jet) database, which this program "
                                                "cannot open. It must be an SQLite database."));
-    static const QByteArray sqliteMark("SQLite format 3\0", 16);
-    if (!header.startsWith(sqliteMark))
+    if (fileFormat(header) != FileFormat::SQLite)
         throw StoreError(name + QStringLiteral(" is not an SQLite database."));
 }
 
@@ -140,8 +141,11 @@ void Connection::open(const QString& path)
     QByteArray name = path.toUtf8();
     if (path.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive))
         name.prepend("./");
+    // A connection is only ever used by the thread that opened it, so the
+    // engine takes no lock of its own around each of its calls.
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         const QString description =
             db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("Out of memory");
         const int code = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
@@ -183,6 +187,14 @@ void Connection::reopen()
 bool Connection::fileReplaced() const
 {
     return db_ && fileIdentity(path_) != file_;
+}
+
+bool Connection::readOnlyButWritable() const
+{
+    // Asked of the path, never by opening the file: closing another
+    // descriptor of it would let go of the engine's locks.
+    return db_ && sqlite3_db_readonly(db_, "main") == 1 &&
+           ::faccessat(AT_FDCWD, QFile::encodeName(path_).constData(), W_OK, AT_EACCESS) == 0;
 }
 
 quint32 Connection::dataVersion() const

@@ -46,13 +46,12 @@ class Connection
 public:
     Connection();
     ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    Q_DISABLE_COPY_MOVE(Connection)
 
-    // Opens an existing database file for reading and writing. Never creates a
-    // file; a file the process may not write is opened read-only by the engine
-    // and its writes fail. The path is taken as a plain file name, never as a
-    // URI.
+    // Opens an existing database file for reading and writing, for use by this
+    // thread alone. Never creates a file; a file the process may not write is
+    // opened read-only by the engine and its writes fail. The path is taken as
+    // a plain file name, never as a URI.
     void open(const QString& path);
     // Opens the file of the last open() again, by the absolute path it had
     // then, whatever the current folder is now.
@@ -63,6 +62,9 @@ public:
     // True when the path no longer names the file this connection has open:
     // another program moved a file over it, or removed it.
     bool fileReplaced() const;
+    // True when the engine opened the file read-only, as it does a file this
+    // process could not write then, and this process may write it now.
+    bool readOnlyButWritable() const;
     // Moves whenever the file changes, by this connection or another; another
     // program's change shows only once a read of this connection has begun.
     quint32 dataVersion() const;
@@ -82,8 +84,7 @@ public:
     public:
         explicit Action(Connection& connection);
         ~Action();
-        Action(const Action&) = delete;
-        Action& operator=(const Action&) = delete;
+        Q_DISABLE_COPY_MOVE(Action)
 
     private:
         Connection& connection_;
@@ -120,8 +121,7 @@ class Statement
 public:
     Statement(const Connection& connection, const QString& sql);
     ~Statement();
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
+    Q_DISABLE_COPY_MOVE(Statement)
 
     // True on a new row, false past the last one.
     bool step();

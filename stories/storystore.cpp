@@ -110,11 +110,12 @@ StoryStore::Action::~Action()
         store_.idle_();
 }
 
-sqlite::Connection& StoryStore::connection()
+sqlite::Connection& StoryStore::connection(Use use)
 {
     if (!open_)
         throw StoreError(QStringLiteral("The story library is not open."));
-    if (reopen_ || !connection_.isOpen() || connection_.fileReplaced()) {
+    if (reopen_ || !connection_.isOpen() || connection_.fileReplaced() ||
+        (use == Use::Write && connection_.readOnlyButWritable())) {
         // One connection at a time: the old one goes before the new one opens.
         // Should the file still be unusable, the next operation tries again.
         reopen_ = true;
@@ -127,9 +128,9 @@ sqlite::Connection& StoryStore::connection()
 }
 
 template <class Work>
-auto StoryStore::run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()))
+auto StoryStore::run(Work work, Use use) -> decltype(work(std::declval<sqlite::Connection&>()))
 {
-    sqlite::Connection& open = connection();
+    sqlite::Connection& open = connection(use);
     try {
         return work(open);
     } catch (const StoreError& e) {
@@ -159,24 +160,11 @@ QList<Story> StoryStore::allStories()
 void StoryStore::addStory(const QString& text)
 {
     checkStorable(text);
-    run([&](sqlite::Connection& connection) {
+    const auto insert = [&](sqlite::Connection& connection) {
         (void)connection.execute(QStringLiteral("insert into [story] (fldstory) values ('") +
                                  quoteText(text) + QStringLiteral("')"));
-    });
-}
-
-qint64 StoryStore::updateStory(qint64 id, const QString& text)
-{
-    checkStorable(text);
-    return run([&](sqlite::Connection& connection) {
-        return connection.execute(updateStatement(id, text));
-    });
-}
-
-qint64 StoryStore::deleteStory(qint64 id)
-{
-    return run(
-        [&](sqlite::Connection& connection) { return connection.execute(deleteStatement(id)); });
+    };
+    run(insert, Use::Write);
 }
 
 quint64 StoryStore::dataVersion() const
@@ -184,8 +172,8 @@ quint64 StoryStore::dataVersion() const
     return quint64(opens_) << 32 | connection_.dataVersion();
 }
 
-bool StoryStore::holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold,
-                             const Seen& seen)
+bool StoryStore::rowStillAsSeen(sqlite::Connection& connection, sqlite::Statement& hold,
+                                const Seen& seen)
 {
     // The hold's first row begins the read, and with it the data version
     // learns of other programs' changes. An empty table has lost the row.
@@ -211,10 +199,11 @@ bool StoryStore::writeAsSeen(const Seen& seen, const QString& statement)
     const sqlite::Connection::Action action(connection_);
     for (int attempt = 0;; ++attempt) {
         try {
-            return run([&](sqlite::Connection& connection) {
+            const auto write = [&](sqlite::Connection& connection) {
                 sqlite::Statement hold(connection, selectAll);
-                return holdsAsSeen(connection, hold, seen) && connection.execute(statement) > 0;
-            });
+                return rowStillAsSeen(connection, hold, seen) && connection.execute(statement) > 0;
+            };
+            return run(write, Use::Write);
         } catch (const StoreError& e) {
             // A write under a read of its own cannot wait for another
             // program's write lock (the two would wait on each other), so the
@@ -267,15 +256,22 @@ void StoryStore::Pick::open()
     cursor_.reset();
     count_.reset();
     // Reading the file twice, once to count and once up to the row, costs
-    // less than keeping a copy of every story from a single reading.
+    // less than keeping a copy of every story from a single reading. The
+    // count is read again only when the library has changed since the last
+    // pick counted it: the first row begins the read, and with it the data
+    // version learns of every change, this store's and other programs'.
     store_.run([&](sqlite::Connection& connection) {
         auto cursor = std::make_unique<sqlite::Statement>(connection, selectAll);
         if (cursor->step()) {
-            qint64 rows = 0;
-            sqlite::Statement counter(connection, selectAll);
-            while (counter.step())
-                ++rows;
-            count_ = rows;
+            const quint64 version = store_.dataVersion();
+            if (!store_.counted_ || store_.counted_->version != version) {
+                qint64 rows = 0;
+                sqlite::Statement counter(connection, selectAll);
+                while (counter.step())
+                    ++rows;
+                store_.counted_ = Counted{version, rows};
+            }
+            count_ = store_.counted_->rows;
             cursor_ = std::move(cursor);
         } else {
             count_ = 0;

@@ -21,29 +21,28 @@ struct Story
     std::optional<QString> fldstory; // nullopt: the row's story is null
 };
 
-// The story library dbStory.mdb in the program folder: one connection for the
-// whole run and the only four statements the program sends,
+// The story library dbStory.mdb in the folder it is opened in: one connection
+// for the whole run and the only four statements the program sends,
 //   select * from [story]
 //   insert into [story] (fldstory) values ('<text>')
 //   update [story] set fldstory='<text>' where id=<key>
 //   delete from [story] where id=<key>
-// with every apostrophe of <text> doubled. Nothing is cached: every read runs
-// the query anew. Every failure throws StoreError with the engine's own text;
-// the store shows nothing. After a failed statement the store stays usable:
-// when the failure is one a fresh connection would not have (the file was
-// read-only when it was opened, its schema went or changed, the file was cut
-// short), the next operation reopens the connection to the same file first,
-// as it does when another program has moved a file over the library. The
-// store holds one connection at a time.
+// with every apostrophe of <text> doubled, and the last two only to a row
+// still as the caller saw it. Nothing is cached but the pick's count of rows
+// while the library stays unchanged: every read runs the query anew. Every
+// failure throws StoreError with the engine's own text; the store shows
+// nothing. After a failed statement the store stays usable:
+// when the failure is one a fresh connection would not have (its schema went
+// or changed, the file was cut short), the next operation reopens the
+// connection to the same file first, as it does when another program has
+// moved a file over the library, and as a write does when the file was
+// read-only when it was opened and is writable now. The store holds one
+// connection at a time.
 class StoryStore
 {
 public:
     StoryStore() = default;
-    ~StoryStore() = default;
-    StoryStore(const StoryStore&) = delete;
-    StoryStore& operator=(const StoryStore&) = delete;
-    StoryStore(StoryStore&&) = delete;
-    StoryStore& operator=(StoryStore&&) = delete;
+    Q_DISABLE_COPY_MOVE(StoryStore)
 
     // The folder unchanged, the separator and "dbStory.mdb".
     static QString storyFilePath(const QString& folder);
@@ -67,10 +66,6 @@ public:
     // A story holding NUL or a lone UTF-16 surrogate is refused before any
     // statement runs: the statement text cannot carry it exactly.
     void addStory(const QString& text);
-    // Both give the number of rows the statement changed: 0 when no row has
-    // the key (another program may have deleted it).
-    [[nodiscard]] qint64 updateStory(qint64 id, const QString& text);
-    [[nodiscard]] qint64 deleteStory(qint64 id);
 
     // Moves whenever the library changes, by this store or another program,
     // and whenever the store opens its connection anew. Taken right after
@@ -107,8 +102,7 @@ public:
     public:
         Action(StoryStore& store, sqlite::BusyObserver waiting);
         ~Action();
-        Action(const Action&) = delete;
-        Action& operator=(const Action&) = delete;
+        Q_DISABLE_COPY_MOVE(Action)
 
     private:
         std::optional<sqlite::Connection::Action> action_;
@@ -131,14 +125,16 @@ public:
     class Pick;
 
 private:
-    // The connection, reopened first when it must be; throws when the store
-    // is not open.
-    sqlite::Connection& connection();
+    enum class Use { Read, Write };
+    // The connection, reopened first when it must be (for a write, also when
+    // it was opened read-only and the file is writable now); throws when the
+    // store is not open.
+    sqlite::Connection& connection(Use use);
     // Runs work on the connection; a failure that a fresh connection would
     // not have has the connection reopened before the next operation.
     template <class Work>
-    auto run(Work work) -> decltype(work(std::declval<sqlite::Connection&>()));
-    bool holdsAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
+    auto run(Work work, Use use = Use::Read) -> decltype(work(std::declval<sqlite::Connection&>()));
+    bool rowStillAsSeen(sqlite::Connection& connection, sqlite::Statement& hold, const Seen& seen);
     bool writeAsSeen(const Seen& seen, const QString& statement);
 
     sqlite::Connection connection_;
@@ -146,13 +142,20 @@ private:
     bool reopen_ = false; // the next operation opens the connection anew
     quint32 opens_ = 0;
     std::function<void()> idle_;
+    struct Counted
+    {
+        quint64 version; // dataVersion() when the rows were counted
+        qint64 rows;
+    };
+    std::optional<Counted> counted_; // by the last pick of a table with rows
 };
 
 // The random pick of Start, in the steps Start reports by, so that each
 // database step of it fails at its own line. open() counts the rows with one
-// cursor while a second waits on the first row; both read under one read
-// transaction, so the count and the rows agree whatever other programs write
-// meanwhile, until story() lets the file go. Every step after open() fails
+// cursor while a second waits on the first row, unless the library is as the
+// last pick counted it; both read under one read transaction, so the count
+// and the rows agree whatever other programs write meanwhile, until story()
+// lets the file go. Every step after open() fails
 // while the table has not been read.
 class StoryStore::Pick
 {

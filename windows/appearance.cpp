@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QImageReader>
 #include <QLabel>
 #include <QPalette>
@@ -109,11 +110,52 @@ void centreOnScreen(QWidget& window)
         window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
+namespace {
+
+// The program's icon, whose pictures are read once, when a picture is first
+// asked for: a window is shown and painted before the platform asks for its
+// icon, if it ever does.
+class ProgramIconEngine final : public QIconEngine
+{
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pictures().pixmap(size, mode, state);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        pictures().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pictures().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        if (mode != QIcon::Normal || state != QIcon::Off)
+            return {};
+        return {QSize(32, 32), QSize(256, 256)};
+    }
+    QIconEngine* clone() const override { return new ProgramIconEngine; }
+
+private:
+    static const QIcon& pictures()
+    {
+        // Kept for the whole run, never destroyed after the application.
+        static const QIcon* const icon = [] {
+            auto* icon = new QIcon(QStringLiteral(":/icons/quillrace.png"));
+            icon->addFile(QStringLiteral(":/icons/quillrace-256.png"));
+            return icon;
+        }();
+        return *icon;
+    }
+};
+
+} // namespace
+
 QIcon programIcon()
 {
-    QIcon icon(QStringLiteral(":/icons/quillrace.png"));
-    icon.addFile(QStringLiteral(":/icons/quillrace-256.png"));
-    return icon;
+    return QIcon(new ProgramIconEngine);
 }
 
 namespace {

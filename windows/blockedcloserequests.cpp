@@ -22,8 +22,7 @@ quint32 internAtom(xcb_connection_t* connection, const char* name)
 
 } // namespace
 
-BlockedCloseRequests::BlockedCloseRequests(QWidget& window, std::function<bool()> wanted)
-    : window_(window), wanted_(std::move(wanted))
+BlockedCloseRequests::BlockedCloseRequests(QWidget& window) : window_(window)
 {
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection())
@@ -53,7 +52,7 @@ bool BlockedCloseRequests::nativeEventFilter(const QByteArray& eventType, void* 
         return false;
     // A window that no modal window blocks gets its request from Qt itself.
     const QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || modal == &window_ || !wanted_())
+    if (!modal || modal == &window_)
         return false;
     window_.close();
     return true;

@@ -2,19 +2,17 @@
 
 #include <QAbstractNativeEventFilter>
 
-#include <functional>
-
 class QWidget;
 
 // On X11 Qt drops the close request (WM_DELETE_WINDOW) of a window that a
-// modal window blocks, such as the main window while a failure report or the
-// stories window is open. While `wanted` says so, such a request closes the
-// window through QWidget::close instead, as it arrives on Wayland. On other
-// platforms this does nothing.
+// modal window blocks, such as the main window while a failure report, the
+// results window or the stories window is open. Such a request is handed to
+// the window's own close (QWidget::close) instead, as it arrives on Wayland,
+// and the window decides. On other platforms this does nothing.
 class BlockedCloseRequests final : public QAbstractNativeEventFilter
 {
 public:
-    BlockedCloseRequests(QWidget& window, std::function<bool()> wanted);
+    explicit BlockedCloseRequests(QWidget& window);
     ~BlockedCloseRequests() override;
     Q_DISABLE_COPY_MOVE(BlockedCloseRequests)
 
@@ -22,7 +20,6 @@ public:
 
 private:
     QWidget& window_;
-    std::function<bool()> wanted_;
     quint32 protocols_ = 0;    // the atom WM_PROTOCOLS
     quint32 deleteWindow_ = 0; // the atom WM_DELETE_WINDOW
 };

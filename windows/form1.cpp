@@ -12,6 +12,7 @@
 #include "windows/twips.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTimer>
 
@@ -22,7 +23,16 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      programFolder_(programFolder)
+      programFolder_(programFolder),
+      // The close state reads the store and the stories window, and sends
+      // the close requests it keeps back through the event loop.
+      closing_({[this] { return store_.actionUnderway(); },
+                [this] { return !stories_ || stories_->mayDiscard(); },
+                [this] { QMetaObject::invokeMethod(this, &Form1::close, Qt::QueuedConnection); },
+                [this] {
+                    if (stories_)
+                        QMetaObject::invokeMethod(stories_, &Form3::close, Qt::QueuedConnection);
+                }})
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -42,6 +52,8 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     RichTextBox1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // A scroll bar that appears would have a long story laid out a second time.
     RichTextBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A story of megabytes is shown once its first parts are laid out.
+    RichTextBox1->setParagraphParts(RichTextBox::partLength);
     RichTextBox2 =
         box("RichTextBox2", QStringLiteral("Typing"), Twips::rect(120, 4200, 7800, 2490));
 
@@ -95,14 +107,11 @@ Form1::Form1(const QString& programFolder, QWidget* parent)
     connect(RichTextBox2, &RichTextBox::change, this, &Form1::RichTextBox2_Change);
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
-    // A close that waits for the store goes ahead when the last action, with
-    // the reports that follow its failures, is over.
-    store_.setIdleObserver([this]() noexcept {
-        if (closeWaiting_)
-            QMetaObject::invokeMethod(this, &Form1::closeWhenIdle, Qt::QueuedConnection);
-    });
-    closeRequests_ = std::make_unique<BlockedCloseRequests>(
-        *this, [this] { return store_.actionUnderway() || (stories_ && stories_->isVisible()); });
+    // A close request that waits for the store is asked again once the last
+    // action, with the reports that follow its failures, is over.
+    store_.setIdleObserver([this]() noexcept { closing_.storeIdle(); });
+    closeRequests_ = std::make_unique<BlockedCloseRequests>(*this);
+    QCoreApplication::instance()->installEventFilter(this);
 
     // Stored start-up position: the middle of the screen.
     Appearance::centreOnScreen(*this);
@@ -146,39 +155,26 @@ void Form1::PushButton5_Click()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    const bool storiesOpen = stories_ && stories_->isVisible();
-    if (store_.actionUnderway() || storiesOpen) {
-        event->ignore();
-        closeWaiting_ = true;
-        if (!store_.actionUnderway())
-            QMetaObject::invokeMethod(this, &Form1::closeWhenIdle, Qt::QueuedConnection);
-        return;
-    }
-    closeWaiting_ = false;
+    if (closing_.mainRequested() != CloseState::Outcome::Closes)
+        return event->ignore();
     Form_QueryUnload();
     event->accept();
     Form_Unload();
 }
 
-void Form1::closeWhenIdle() noexcept
+bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    // A second request while the stories window asks waits for that answer.
-    if (!closeWaiting_ || store_.actionUnderway() || askingStories_)
-        return;
-    askingStories_ = true;
-    const bool kept = stories_ && stories_->isVisible() && !stories_->close();
-    askingStories_ = false;
-    if (kept)
-        closeWaiting_ = false; // the user kept the story, and the program open
-    else
-        close();
+    if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit || !isVisible())
+        return QWidget::eventFilter(watched, event);
+    event->setAccepted(close());
+    return true;
 }
 
 void Form1::PushButton3_Click()
 {
     Steps step(u"Form1", u"PushButton3_Click", this);
     step(100, [&] {
-        Form3 stories(store_, programFolder_, this);
+        Form3 stories(store_, programFolder_, this, &closing_);
         stories_ = &stories;
         stories.exec();
     });

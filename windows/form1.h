@@ -5,8 +5,8 @@
 // Form1 is the main window and the program's start-up object. Its members are
 // defined where their subject lives, in these files and no others:
 //   windows/form1.cpp         the layout, the results window's loading, the
-//                             font buttons, Change Story, the close request's
-//                             order
+//                             font buttons, Change Story, the close request
+//                             as the close state (CloseState) decides it
 //   app/form1_startup.cpp     Form_Load with its skin (applySkin),
 //                             Form_QueryUnload, Form_Unload
 //   testrun/form1_testrun.cpp Start, Stop, the typing box's change handler,
@@ -23,6 +23,7 @@
 // Folders include downwards only, in the order of README.md's layout table.
 
 #include "stories/storystore.h"
+#include "windows/closestate.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -85,17 +86,17 @@ public:
     static constexpr double largestFontSize = 200.0;
 
 protected:
-    // The program closes only at rest: while a handler works with the store
-    // (a lock wait and its reports included) the close waits for it, and an
-    // open stories window is closed first, which may keep an unsaved story,
-    // and with it the program, open.
+    // The close state decides: the program closes only at rest, and an open
+    // stories window with an unsaved story asks first.
     void closeEvent(QCloseEvent* event) override;
+    // The session's end (the application's Quit) is a close request of the
+    // main window. Qt would ask the modal stories window first and stop at its
+    // refusal, so the main window's close would never be asked for.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void stepFontSize(double points);
     void applySkin();
-    // Carries out a close that had to wait, once nothing works with the store.
-    void closeWhenIdle() noexcept;
 
     // Controls, by their design names; tests find them by these object names.
     RichTextBox* RichTextBox1; // the story box
@@ -115,7 +116,6 @@ private:
     StoryStore store_;
     QPointer<Form2> form2_;
     QPointer<Form3> stories_; // while Change Story shows it
-    bool closeWaiting_ = false;
-    bool askingStories_ = false; // the stories window asks whether it may close
+    CloseState closing_;
     std::unique_ptr<BlockedCloseRequests> closeRequests_;
 };

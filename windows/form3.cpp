@@ -9,6 +9,7 @@
 #include "report/messagebox.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
+#include "windows/closestate.h"
 #include "windows/mousepointer.h"
 #include "windows/twips.h"
 
@@ -180,10 +181,11 @@ protected:
 
 using Form3Detail::StoryList;
 
-Form3::Form3(StoryStore& store, const QString& programFolder, const QWidget* owner)
+Form3::Form3(StoryStore& store, const QString& programFolder, const QWidget* owner,
+             CloseState* closing)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      store_(store), programFolder_(programFolder)
+      store_(store), programFolder_(programFolder), closing_(closing)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Stories"));
@@ -331,20 +333,25 @@ void Form3::keyPressEvent(QKeyEvent* event)
 
 void Form3::closeEvent(QCloseEvent* event)
 {
-    Steps step(u"Form3", u"Form_QueryUnload");
-    const bool unsaved = PushButton1->caption() != captionAddNew &&
-                         RichTextBox1->document()->isModified() && !isBlank(RichTextBox1->text());
-    // Only Yes drops the story: a box that failed to ask keeps it.
-    auto answer = unsaved ? QMessageBox::No : QMessageBox::Yes;
-    if (unsaved)
-        step(100, [&] {
-            answer = MessageBox::show({QStringLiteral("Discard the story you have not saved?"),
-                                       AppTitle::appTitle(), QMessageBox::NoIcon,
-                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
-        });
-    if (answer != QMessageBox::Yes)
+    if (closing_ ? closing_->storiesRequested() != CloseState::Outcome::Closes : !mayDiscard())
         return event->ignore();
     QDialog::closeEvent(event);
+}
+
+bool Form3::mayDiscard()
+{
+    if (!isVisible() || PushButton1->caption() == captionAddNew ||
+        !RichTextBox1->document()->isModified() || isBlank(RichTextBox1->text()))
+        return true;
+    Steps step(u"Form3", u"Form_QueryUnload", this);
+    // Only Yes drops the story: a box that failed to ask keeps it.
+    auto answer = QMessageBox::No;
+    step(100, [&] {
+        answer = MessageBox::show({QStringLiteral("Discard the story you have not saved?"),
+                                   AppTitle::appTitle(), QMessageBox::NoIcon,
+                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No, this});
+    });
+    return answer == QMessageBox::Yes;
 }
 
 void Form3::Form_Load()

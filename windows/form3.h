@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 
+class CloseState;
 class MousePointer;
 class PushButton;
 class QTreeView;
@@ -23,7 +24,9 @@ class StoryList;
 //
 // The window loads itself (Form_Load) when it is built, before it is shown;
 // closing it only hides it, and the owner discards it, so each opening starts
-// in browsing mode.
+// in browsing mode. Whether a close request closes it is the program's close
+// state's to say (CloseState); a window without one asks about an unsaved
+// story itself.
 class Form3 final : public QDialog
 {
     Q_OBJECT
@@ -31,7 +34,8 @@ class Form3 final : public QDialog
 
 public:
     // The window belongs to its owner's window (see WindowOwner).
-    Form3(StoryStore& store, const QString& programFolder, const QWidget* owner = nullptr);
+    Form3(StoryStore& store, const QString& programFolder, const QWidget* owner = nullptr,
+          CloseState* closing = nullptr);
     ~Form3() override;
 
     void Form_Load();
@@ -48,6 +52,11 @@ public:
     void PushButton3_Click(); // Edit
     void PushButton4_Click(); // Close
 
+    // True when nothing unsaved would be lost by closing: the window is not
+    // open, it is browsing, nothing was typed, or only blanks; otherwise asks
+    // "Discard the story you have not saved?" and is true only for Yes.
+    bool mayDiscard();
+
     // The window's outer heights in twips; the client area is the outer
     // height less the 570 twips of title bar and border.
     static constexpr int browsingHeight = 3795;
@@ -56,8 +65,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    // While adding or editing, a story the user typed and has not saved is
-    // dropped only after the user says so.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -83,6 +90,7 @@ private:
 
     StoryStore& store_;
     QString programFolder_;
+    CloseState* closing_;
     Form3Detail::StoryList* list_;
     quint64 version_ = 0;  // the library's data version as the list was last read
     bool filling_ = false; // the list is being refilled: selection changes are not the user's

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -56,6 +57,7 @@ private slots:
     void captionReadsBackExactly();
     void longParagraphsInParts_data();
     void longParagraphsInParts();
+    void randomEditsKeepTheText();
 };
 
 void TestRichTextBox::lineBreaksReadBackAsCrLf_data()
@@ -286,6 +288,90 @@ void TestRichTextBox::longParagraphsInParts()
     for (int offset = 0; offset <= text.size(); ++offset)
         if (!text.mid(offset - 1, 2).startsWith(u'\r'))
             QCOMPARE(box.toText(box.toDocument(offset)), offset);
+}
+
+void TestRichTextBox::randomEditsKeepTheText()
+{
+    // Random edits of a story held in parts of 12 characters, each applied to
+    // the box and to a plain string: the texts agree after every step, and an
+    // undo gives back an earlier text (typing may merge into one undo step).
+    RichTextBox box;
+    box.setParagraphParts(12);
+    QString model = QStringLiteral("aaaa bbb. cccc ddd. eeee ffff. gggg hhh. iiii");
+    box.setText(model);
+    QStringList history{model};
+    QRandomGenerator random(23);
+    const auto words = [&](int count) {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += QStringLiteral("ab. ") + (random.bounded(4) == 0 ? "\n" : "x ");
+        return text;
+    };
+    // An offset of the text that is not inside a CR LF, at a part's start half the time.
+    const auto offset = [&] {
+        const QTextBlock block =
+            box.document()->findBlockByNumber(random.bounded(box.document()->blockCount()));
+        int at = random.bounded(2) ? int(box.toText(block.position()))
+                                   : int(random.bounded(model.size() + 1));
+        return at > 0 && model[at - 1] == u'\r' ? at - 1 : at;
+    };
+    for (int step = 0; step < 3000; ++step) {
+        int from = offset();
+        int to = model.size() > 600 ? from + 300 : offset();
+        if (from > to)
+            std::swap(from, to);
+        to = std::min<int>(to, model.size());
+        to += to > 0 && model[to - 1] == u'\r';
+        box.setSelStart(from);
+        box.setSelLength(to - from);
+        switch (random.bounded(5)) {
+        case 0: // type over the selection, Enter now and then; each key may be an undo step
+            QTest::keyClick(&box, 'q');
+            model.replace(from, to - from, QStringLiteral("q"));
+            QCOMPARE(box.text(), model);
+            history.append(model);
+            QTest::keyClick(&box, 'z');
+            model.insert(from + 1, u'z');
+            if (random.bounded(3) == 0) {
+                QCOMPARE(box.text(), model);
+                history.append(model);
+                QTest::keyClick(&box, Qt::Key_Return);
+                model.insert(from + 2, QStringLiteral("\r\n"));
+            }
+            break;
+        case 1: { // paste lines, now and then more than the longest change read piecewise
+            const QString pasted = words(random.bounded(8) == 0 ? 900 : random.bounded(1, 20));
+            QGuiApplication::clipboard()->setText(pasted);
+            box.paste();
+            model.replace(from, to - from, QString(pasted).replace(u'\n', "\r\n"));
+            break;
+        }
+        case 2: // Delete the selection, or the character after the caret
+            QTest::keyClick(&box, Qt::Key_Delete);
+            model.remove(from, to > from ? to - from : model.mid(from, 2) == "\r\n" ? 2 : 1);
+            break;
+        case 3: // Backspace
+            QTest::keyClick(&box, Qt::Key_Backspace);
+            if (to > from)
+                model.remove(from, to - from);
+            else if (from > 0 && model.mid(from - 2, 2) == "\r\n")
+                model.remove(from - 2, 2);
+            else if (from > 0)
+                model.remove(from - 1, 1);
+            break;
+        default: { // undo
+            QTest::keyClick(&box, Qt::Key_Z, Qt::ControlModifier);
+            const qsizetype earlier = history.lastIndexOf(box.text());
+            QVERIFY2(earlier >= 0,
+                     qPrintable(QStringLiteral("step %1: an undo to a text never seen").arg(step)));
+            history.resize(earlier + 1);
+            model = history.last();
+        }
+        }
+        QCOMPARE(box.text(), model);
+        if (model != history.last())
+            history.append(model);
+    }
 }
 
 QTEST_MAIN(TestRichTextBox)

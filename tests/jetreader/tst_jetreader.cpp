@@ -1,6 +1,6 @@
 #include "jetfixture.h"
 #include "programfolder.h"
-#include "stories/jetreaderprotocol.h"
+#include "library/jetreaderprotocol.h"
 
 #include <QFile>
 #include <QJsonArray>

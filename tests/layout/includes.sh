@@ -3,6 +3,7 @@
 # only from its own folder and from folders listed above it there, and a file
 # of the window-free core includes no header from Qt's GUI or Widgets include
 # folders, which the core library must not have on its include path either.
+# Every top-level folder that holds C++ sources must have its row.
 #
 # Usage: includes.sh <source dir> <core library's sources> <core library's
 #        include path> <Qt Core's and the compiler's own include path>
@@ -19,7 +20,7 @@ IFS='|' read -ra qtGuiPath <<<"$5"
 failures=()
 
 # Rank of each folder: its row in the table (a row may name several folders).
-declare -A rank
+declare -A rank=()
 row=0
 while IFS= read -r line; do
     row=$((row + 1))
@@ -52,7 +53,7 @@ isGui() {
     return 1
 }
 
-declare -A core
+declare -A core=()
 for file in "${coreSources[@]}"; do
     folder=$(folderOf "$file")
     [[ -n $folder && -n ${rank[$folder]:-} ]] && core[$folder]=1
@@ -60,6 +61,15 @@ done
 ((${#core[@]} > 0)) || failures+=("the core library has no sources in a folder of the layout table")
 for dir in "${coreIncludePath[@]}"; do
     isGui "$dir" && failures+=("the core library has $dir, a Qt GUI or Widgets folder, on its include path")
+done
+
+# Every top-level folder that holds C++ sources has its row; a build folder
+# (one CMake has configured) is no source folder.
+for dir in "$src"/*/; do
+    folder=$(basename "$dir")
+    [[ -n ${rank[$folder]:-} || -f $dir/CMakeCache.txt ]] && continue
+    [[ -z $(find "$dir" \( -name '*.cpp' -o -name '*.h' \) -print -quit) ]] ||
+        failures+=("$folder/ holds C++ sources, but the layout table does not list it")
 done
 
 for own in "${!rank[@]}"; do

@@ -52,7 +52,7 @@ void TestErrorReport::failingStepIsReportedAndTheNextRuns()
 {
     BoxRecorder boxes;
     QStringList ran;
-    Steps step(u"Form1", u"PushButton4_Click");
+    Steps step(u"Form1", u"PushButton4_Click", nullptr);
     step(100, [&] { ran << "100"; });
     step(102, [&] { throw std::runtime_error("first"); });
     step(104, [&] { ran << "104"; });
@@ -76,7 +76,7 @@ void TestErrorReport::failingStepIsReportedAndTheNextRuns()
 void TestErrorReport::failingTestRunsWhatItGoverns()
 {
     BoxRecorder boxes;
-    Steps step(u"Form1", u"Form_Load");
+    Steps step(u"Form1", u"Form_Load", nullptr);
     bool governedRan = false;
     if (step.test(112, []() -> bool { throw std::runtime_error("Bad file name or number"); }))
         governedRan = true;
@@ -114,7 +114,7 @@ void TestErrorReport::failureInsideACalledRoutineSurfacesAtTheCallingLine()
     QFETCH(QString, description);
     BoxRecorder boxes;
     int next = 0;
-    Steps step(u"Form1", u"PushButton1_Click");
+    Steps step(u"Form1", u"PushButton1_Click", nullptr);
     step(116, [&] { routineThatFails(thrown); });
     step(118, [&] { next = 118; });
     QCOMPARE(next, 118);
@@ -140,7 +140,8 @@ void TestErrorReport::reportsTheRealBox()
                                 "support@quillrace.example"));
         box->button(QMessageBox::Ok)->click();
     });
-    reportError(Failure::invalidPicture, ErrorReport::location(u"Form2", u"Form_Load"), 108);
+    reportError(Failure::invalidPicture, ErrorReport::location(u"Form2", u"Form_Load"), 108,
+                nullptr);
     QVERIFY(seen);
 }
 

@@ -2,7 +2,7 @@
 // that a reader that crashes, hangs or takes memory without end can be tested
 // without a fault switch in the real one.
 
-#include "stories/jetreaderprotocol.h"
+#include "library/jetreaderprotocol.h"
 
 #include <csignal>
 #include <cstdio>

@@ -10,7 +10,7 @@
 #include <functional>
 
 // Microsoft Access files for tests, written at test time by makejet.py (run
-// with python3) from the small JSON files in tests/stories/jet/.
+// with python3) from the small JSON files in tests/library/jet/.
 namespace JetFixture {
 
 // The built reader program, and the test-only readers that fail on purpose:

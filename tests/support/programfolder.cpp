@@ -116,16 +116,20 @@ void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) cons
         throw std::runtime_error("cannot write " + name.toStdString());
 }
 
-ProgramFolder::Lock ProgramFolder::lock(bool exclusive) const
+ProgramFolder::Lock ProgramFolder::lock(bool exclusive, const QString& change) const
 {
     Db db(libraryPath(), SQLITE_OPEN_READWRITE);
+    sqlite3_busy_timeout(db.db, 5000); // the commit waits for readers to let go
     db.exec(exclusive ? QStringLiteral("begin exclusive") : QStringLiteral("begin immediate"));
+    if (!change.isEmpty())
+        db.exec(change);
     return Lock(std::exchange(db.db, nullptr));
 }
 
 ProgramFolder::Lock::~Lock()
 {
-    // Closing the connection rolls the empty transaction back and frees the lock.
+    if (db_)
+        sqlite3_exec(db_, "commit", nullptr, nullptr, nullptr);
     sqlite3_close(db_);
 }
 

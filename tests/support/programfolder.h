@@ -41,7 +41,8 @@ public:
 
     // Another program's hold on the library, from a connection of its own, until
     // destroyed: a write lock ("begin immediate": others may read, none may
-    // write) or an exclusive one that keeps readers out as well.
+    // write) or an exclusive one that keeps readers out as well. A change made
+    // under it is committed when it is let go.
     class Lock
     {
     public:
@@ -54,7 +55,7 @@ public:
         explicit Lock(sqlite3* db) : db_(db) {}
         sqlite3* db_;
     };
-    [[nodiscard]] Lock lock(bool exclusive = false) const;
+    [[nodiscard]] Lock lock(bool exclusive = false, const QString& change = {}) const;
 
     // The library read-only for this process while the guard lives: the file
     // loses its write bits and, for root (whom those bits do not stop), the

@@ -56,8 +56,8 @@ struct Run
             form.Timer1_Timer();
     }
 
-    // The run's state as the states table names it, from blnArmed, Timer1 and
-    // the three buttons; anything that matches no row is spelled out.
+    // The run's state by name (idle, armed or timing), from blnArmed, Timer1
+    // and the three buttons; any other mix is spelled out.
     QString state() const
     {
         const QString state = QStringLiteral("armed=%1 timer=%2/%3 start=%4 stop=%5 change=%6")

@@ -51,12 +51,18 @@ const QString changedSinceListed = QStringLiteral(
     "not deleted. The list now shows the library as it is.");
 const QString discard = QStringLiteral("Discard the story you have not saved?");
 
-// The window's mode as the user sees it, in one line.
+// The window's mode as the user sees it, in one line; a caption that a
+// screen reader reads otherwise says so.
 QString state(Form3& form)
 {
     const Controls ui{form};
-    return QStringList{ui.PushButton1->caption(),
-                       ui.PushButton2->caption(),
+    const auto caption = [](const PushButton* button) {
+        return button->caption() + (button->accessibleName() == button->caption()
+                                        ? ""
+                                        : " read as " + button->accessibleName());
+    };
+    return QStringList{caption(ui.PushButton1),
+                       caption(ui.PushButton2),
                        ui.PushButton3->isHidden() ? "Edit hidden" : "Edit shown",
                        ui.PushButton4->isHidden() ? "Close hidden" : "Close shown",
                        ui.ListView1->isEnabled() ? "list enabled" : "list disabled",
@@ -111,6 +117,23 @@ void hoverOver(QWidget* area, QPoint at = {2, 2})
     QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(area, &move);
+}
+
+// A box whole, as the user meets it: caption, owner, text, icon, buttons and
+// the default button.
+QString shown(const MessageBox::Request& box)
+{
+    const auto buttons = [](QMessageBox::StandardButtons set) {
+        QStringList names;
+        for (int button = QMessageBox::FirstButton; button <= QMessageBox::LastButton; button <<= 1)
+            if (set & button)
+                names << QMetaEnum::fromType<QMessageBox::StandardButtons>().valueToKey(button);
+        return names.join(u'|');
+    };
+    return QStringLiteral("%1 over %2: %3 (%4; %5; default %6)")
+        .arg(box.caption, box.owner ? box.owner->objectName() : QStringLiteral("none"), box.text,
+             QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box.icon), buttons(box.buttons),
+             buttons(box.defaultButton));
 }
 
 QStringList texts(const BoxRecorder& boxes)
@@ -413,17 +436,10 @@ void TestForm3::boxesAskAsTheyShould()
     QTest::mouseClick(ui.PushButton2, Qt::LeftButton); // Cancel
     QTest::mouseClick(ui.PushButton2, Qt::LeftButton); // Delete
     QCOMPARE(boxes.requests.size(), 2);
-    const MessageBox::Request& blank = boxes.requests[0];
-    QCOMPARE(blank.text, forgot);
-    QCOMPARE(blank.caption, QStringLiteral("Quillrace"));
-    QCOMPARE(blank.icon, QMessageBox::NoIcon);
-    QCOMPARE(blank.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    const MessageBox::Request& ask = boxes.requests[1];
-    QCOMPARE(ask.text, confirm);
-    QCOMPARE(ask.caption, QStringLiteral("Delete Selected"));
-    QCOMPARE(ask.icon, QMessageBox::NoIcon);
-    QCOMPARE(ask.buttons, QMessageBox::Yes | QMessageBox::No);
-    QCOMPARE(ask.defaultButton, QMessageBox::Yes);
+    QCOMPARE(shown(boxes.requests[0]),
+             "Quillrace over Form3: " + forgot + " (NoIcon; Ok; default Ok)");
+    QCOMPARE(shown(boxes.requests[1]),
+             "Delete Selected over Form3: " + confirm + " (NoIcon; Yes|No; default Yes)");
     QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
 }
 
@@ -708,27 +724,38 @@ void TestForm3::closeRequests_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("open"); // the windows still open, the stories window's editor
     const QString report =
-        ErrorReport::message(locked, ErrorReport::location(u"Form3", u"PushButton1_Click"), 120);
+        "Application Error over Form3: " +
+        ErrorReport::message(locked, ErrorReport::location(u"Form3", u"PushButton1_Click"), 120) +
+        " (Warning; Ok; default Ok)";
+    const QString question = "Quillrace over Form3: " + discard + " (NoIcon; Yes|No; default No)";
     QTest::newRow("a typed story, the frame, No: it stays with the story")
-        << QStringList{"add", "type:Mine.", "answer:No", "frame"} << QStringList{discard}
+        << QStringList{"add", "type:Mine.", "answer:No", "frame"} << QStringList{question}
         << "stories: Mine. | main";
     QTest::newRow("a typed story, the frame, Yes: it closes")
-        << QStringList{"add", "type:Mine.", "answer:Yes", "frame"} << QStringList{discard}
+        << QStringList{"add", "type:Mine.", "answer:Yes", "frame"} << QStringList{question}
         << "main";
-    QTest::newRow("browsing, editing with nothing typed, or blanks only: no question")
-        << QStringList{"frame", "edit", "frame", "add", "type:  ", "frame"} << QStringList{}
-        << "main";
+    QTest::newRow("editing with nothing typed: no question")
+        << QStringList{"edit", "frame"} << QStringList{} << "main";
+    QTest::newRow("blanks only: no question")
+        << QStringList{"add", "type:  ", "frame"} << QStringList{} << "main";
     QTest::newRow("a typed story, the main window's close, No: both stay")
-        << QStringList{"edit", "type:!", "answer:No", "main"} << QStringList{discard}
+        << QStringList{"edit", "type:!", "answer:No", "main"} << QStringList{question}
         << "stories: !Kept. | main";
     QTest::newRow("a typed story, the main window's close, Yes: both close")
-        << QStringList{"add", "type:Mine.", "answer:Yes", "main"} << QStringList{discard} << "";
+        << QStringList{"add", "type:Mine.", "answer:Yes", "main"} << QStringList{question} << "";
     QTest::newRow("a typed story, the session ends, No: both stay")
-        << QStringList{"add", "type:Mine.", "answer:No", "session end"} << QStringList{discard}
+        << QStringList{"add", "type:Mine.", "answer:No", "session end"} << QStringList{question}
         << "stories: Mine. | main";
+    QTest::newRow("the main window's close while the stories window asks, No: both stay")
+        << QStringList{"add", "type:Mine.", "main at the next box", "answer:No", "frame"}
+        << QStringList{question} << "stories: Mine. | main";
     QTest::newRow("the main window's close during a lock wait goes ahead after its report")
-        << QStringList{"add", "type:Mine.", "lock", "main at the report", "save", "answer:Yes"}
-        << QStringList{report, discard} << "";
+        << QStringList{"add", "type:Mine.", "lock", "main at the next box", "save", "answer:Yes"}
+        << QStringList{report, question} << "";
+    QTest::newRow("the session's end during a lock wait asks after the report, Yes: both close")
+        << QStringList{"add",  "type:Mine.", "lock", "session end at the next box",
+                       "save", "answer:Yes"}
+        << QStringList{report, question} << "";
 }
 
 void TestForm3::closeRequests()
@@ -736,11 +763,11 @@ void TestForm3::closeRequests()
     QFETCH(QStringList, actions);
     ProgramFolder folder({"Kept."});
     BoxRecorder boxes;
-    std::function<void()> atReport;
+    std::function<void()> atNextBox;
     MessageBox::setHandler([&](const MessageBox::Request& request) {
         boxes.requests.append(request);
-        if (request.caption == QLatin1String("Application Error") && atReport)
-            std::exchange(atReport, {})();
+        if (atNextBox)
+            std::exchange(atNextBox, {})();
         return boxes.answers.isEmpty() ? QMessageBox::Ok : boxes.answers.dequeue();
     });
     Form1 main(folder.path());
@@ -754,14 +781,16 @@ void TestForm3::closeRequests()
         QVERIFY(stories);
         ActionScript script = userActions([&]() -> Form3& { return *stories; }, boxes);
         const auto closeMain = [&] { main.windowHandle()->close(); };
+        const auto endSession = [] {
+            QEvent quit(QEvent::Quit); // as the session manager's "die" sends it
+            QCoreApplication::sendEvent(qApp, &quit);
+        };
         script.on("frame", [&](const QString&) { stories->windowHandle()->close(); })
             .on("main", [&](const QString&) { closeMain(); })
-            .on("main at the report", [&](const QString&) { atReport = closeMain; })
+            .on("main at the next box", [&](const QString&) { atNextBox = closeMain; })
             .on("lock", [&](const QString&) { lock.emplace(folder.lock()); })
-            .on("session end", [&](const QString&) {
-                QEvent quit(QEvent::Quit); // as the session manager's "die" sends it
-                QCoreApplication::sendEvent(qApp, &quit);
-            });
+            .on("session end", [&](const QString&) { endSession(); })
+            .on("session end at the next box", [&](const QString&) { atNextBox = endSession; });
         QCOMPARE(script.run(actions), QString());
         QCoreApplication::processEvents(); // a close that waited goes ahead
         QStringList windows;
@@ -773,7 +802,10 @@ void TestForm3::closeRequests()
     });
     QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
     QTEST(open, "open");
-    QTEST(texts(boxes), "boxes");
+    QStringList seen;
+    for (const MessageBox::Request& box : std::as_const(boxes.requests))
+        seen << shown(box);
+    QTEST(seen, "boxes");
     QCOMPARE(main.storyStore().isOpen(), main.isVisible());
     QCOMPARE(folder.stories(), QStringList{"Kept."});
     main.close();

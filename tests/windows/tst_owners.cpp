@@ -1,4 +1,5 @@
 #include "controls/pushbutton.h"
+#include "controls/richtextbox.h"
 #include "programfolder.h"
 #include "testwindows.h"
 #include "windows/form1.h"
@@ -27,6 +28,8 @@ void TestOwners::everyBoxBelongsToTheWindowThatOpensIt_data()
     QTest::addColumn<QString>("owner");
     QTest::newRow("a box of Stories belongs to Stories") << "Save blank"
                                                          << "Stories";
+    QTest::newRow("the question about an unsaved story belongs to Stories") << "close typed"
+                                                                            << "Stories";
     QTest::newRow("a failure while Results loads belongs to the main window, on screen")
         << "broken cursor"
         << "main";
@@ -55,6 +58,10 @@ void TestOwners::everyBoxBelongsToTheWindowThatOpensIt()
     if (action == "Save blank") {
         QTest::mouseClick(control<PushButton>(stories, "PushButton1"), Qt::LeftButton); // Add New
         QTest::mouseClick(control<PushButton>(stories, "PushButton1"), Qt::LeftButton); // Save
+    } else if (action == "close typed") {
+        QTest::mouseClick(control<PushButton>(stories, "PushButton1"), Qt::LeftButton); // Add New
+        QTest::keyClicks(control<RichTextBox>(stories, "RichTextBox1"), "Mine.");
+        stories.close();
     } else if (action == "broken cursor") {
         folder.writeFile(QStringLiteral("HAND-M.CUR"), "not a picture");
         main.results();

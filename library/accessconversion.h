@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QString>
 
 #include <chrono>
@@ -10,22 +9,23 @@
 // A Microsoft Access story library (Jet 3, Jet 4 or ACE) where the program's
 // own library belongs is turned into one of the program's own, under the same
 // name in the same folder. The Access file is read by the reader program
-// (jetreader/) in a process of its own, under a time and a memory limit; the
-// new library is written beside it, synced and renamed over it, and the
-// Access file is kept byte for byte under a name of its own. At every instant
-// the library's name holds either the untouched Access file or the whole new
-// library, and a conversion cut short anywhere is finished by the next one.
+// (jetreader/) in a process of its own, under a time and a memory limit, into
+// a new library beside it; the Access file is kept byte for byte under a name
+// of its own, and the new library is then renamed over it (DurableFile). At
+// every instant the library's name holds either the untouched Access file or
+// the whole new library, and a conversion cut short anywhere is finished by
+// the next one.
 namespace AccessConversion {
 
-// The conversion's steps in their order, each told to the observer once done.
+// The conversion's steps in their order, each told to the observer once done;
+// the last three are the new library's DurableFile::Step.
 enum class Step {
     ReaderStarted,
     ReaderFinished, // the new library is whole, beside the Access file
+    AccessFileKept, // under its kept name too, and lasting
     LibrarySynced,
-    AccessFileKept, // under its kept name too
-    FolderSynced,
     LibraryInPlace, // renamed over the Access file
-    Done,
+    Done,           // and lasting
 };
 
 struct Options
@@ -33,8 +33,6 @@ struct Options
     std::chrono::milliseconds timeLimit{120'000};
     qint64 memoryLimit = qint64(512) << 20; // bytes of address space for the reader
     std::function<void(Step)> observer;
-    // Off: the Access file is kept by copying, as on file systems without links.
-    bool hardLinks = true;
 };
 
 struct Result
@@ -42,9 +40,6 @@ struct Result
     qint64 stories = 0;
     QString keptAs; // the kept Access file's name, in the library's folder
 };
-
-// True for the first bytes of a Jet 3, Jet 4 or ACE file.
-bool isAccessHeader(QByteArrayView header);
 
 // When the file at `libraryPath` is an Access database, converts it with the
 // reader program at `readerPath`; otherwise does nothing and gives nullopt

@@ -1,6 +1,6 @@
 #include "jetfixture.h"
+#include "library/accessconversion.h"
 #include "programfolder.h"
-#include "stories/accessconversion.h"
 #include "stories/storystore.h"
 
 #include <QDir>
@@ -52,10 +52,16 @@ QStringList entries(const ProgramFolder& folder)
 }
 
 const QString kept = QStringLiteral("dbStory.access.mdb");
-const QStringList converted = {kept, QStringLiteral("dbStory.mdb")};
 
-void compareStories(const ProgramFolder& folder, const QList<ProgramFolder::Row>& want)
+// The whole folder after a conversion: the library with exactly these stories,
+// and beside it exactly these files with these bytes.
+void compareFolder(const ProgramFolder& folder, const QList<ProgramFolder::Row>& want,
+                   const QMap<QString, QByteArray>& beside)
 {
+    QCOMPARE(entries(folder), QStringList(beside.keys()) << QStringLiteral("dbStory.mdb"));
+    for (auto file = beside.begin(); file != beside.end(); ++file)
+        QVERIFY2(JetFixture::bytes(folder.filePath(file.key())) == file.value(),
+                 qPrintable(file.key()));
     StoryStore store;
     store.open(folder.path());
     const QList<Story> stories = store.allStories();
@@ -88,9 +94,11 @@ void TestAccessConversion::convertsEveryStoryExactly_data()
     QTest::addColumn<qint64>("nextKey");
     QTest::addColumn<Patch>("patch");
     QTest::addColumn<QString>("expected"); // when it is not what makejet wrote
+    QTest::addColumn<QString>("present");  // already named dbStory.access.mdb: "copy" or "other"
     const auto row = [](const char* name, const QStringList& options, const char* rows,
-                        qint64 nextKey, const Patch& patch = {}, const char* expected = "") {
-        QTest::newRow(name) << options << rows << nextKey << patch << expected;
+                        qint64 nextKey, const Patch& patch = {}, const char* expected = "",
+                        const char* present = "") {
+        QTest::newRow(name) << options << rows << nextKey << patch << expected << present;
     };
     row("Jet 4 memo", {}, "stories.json", 12);
     row("Jet 4 compressed Unicode", {"--compress"}, "stories.json", 12);
@@ -122,6 +130,10 @@ void TestAccessConversion::convertsEveryStoryExactly_data()
         "moved.expected.json");
     row("lone surrogates become U+FFFD, the character after them kept", {}, "lonesurrogates.json",
         4, {}, "lonesurrogates.expected.json");
+    row("a whole copy already under the kept name is the kept file", {}, "stories.json", 12, {}, "",
+        "copy");
+    row("another file of its size under the kept name stays; the Access file is kept beside it", {},
+        "stories.json", 12, {}, "", "other");
 }
 
 void TestAccessConversion::convertsEveryStoryExactly()
@@ -131,12 +143,22 @@ void TestAccessConversion::convertsEveryStoryExactly()
     QFETCH(qint64, nextKey);
     QFETCH(Patch, patch);
     QFETCH(QString, expected);
+    QFETCH(QString, present);
     ProgramFolder folder = ProgramFolder::withoutLibrary();
     const QString library = folder.libraryPath();
     QList<ProgramFolder::Row> want = JetFixture::make(library, options, rows, patch);
     if (!expected.isEmpty())
         want = JetFixture::rows(fixture(expected));
     const QByteArray original = JetFixture::bytes(library);
+    QMap<QString, QByteArray> beside;
+    if (!present.isEmpty()) {
+        beside[kept] = original;
+        if (present == "other")
+            beside[kept].back() ^= 1;
+        folder.writeFile(kept, beside[kept]);
+    }
+    const QString keptAs = present == "other" ? QStringLiteral("dbStory.access-2.mdb") : kept;
+    beside[keptAs] = original;
 
     std::optional<AccessConversion::Result> result;
     try {
@@ -146,10 +168,8 @@ void TestAccessConversion::convertsEveryStoryExactly()
     }
     QVERIFY(result);
     QCOMPARE(result->stories, want.size());
-    QCOMPARE(result->keptAs, kept);
-    QCOMPARE(entries(folder), converted);
-    QVERIFY(JetFixture::bytes(folder.filePath(kept)) == original);
-    compareStories(folder, want);
+    QCOMPARE(result->keptAs, keptAs);
+    compareFolder(folder, want, beside);
     StoryStore store;
     store.open(folder.path());
     store.addStory(QStringLiteral("A new story."));
@@ -248,51 +268,63 @@ void TestAccessConversion::refusalLeavesTheFolderAsItWas()
 void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory_data()
 {
     QTest::addColumn<Step>("step");
-    QTest::addColumn<bool>("hardLinks");
-    const char* const names[] = {"reader started",
-                                 "reader finished",
-                                 "new library synced",
-                                 "Access file kept",
-                                 "folder synced",
-                                 "library in place",
-                                 "done"};
+    QTest::addColumn<bool>("meanwhile"); // no kill: another start-up converts meanwhile
+    const char* const names[] = {"reader started",     "reader finished",  "Access file kept",
+                                 "new library synced", "library in place", "done"};
     for (int step = 0; step <= int(Step::Done); ++step)
-        for (const bool link : {true, false})
-            QTest::addRow("killed after: %s, kept by a %s", names[step], link ? "link" : "copy")
-                << Step(step) << link;
+        QTest::addRow("killed after: %s", names[step]) << Step(step) << false;
+    QTest::newRow("another start-up while the reader runs waits, then finds it converted")
+        << Step::ReaderStarted << true;
 }
 
 void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory()
 {
     QFETCH(Step, step);
-    QFETCH(bool, hardLinks);
+    QFETCH(bool, meanwhile);
     ProgramFolder folder = ProgramFolder::withoutLibrary();
     const QString library = folder.libraryPath();
     const auto want = JetFixture::make(library, {"--seed", "5", "--random-stories", "20"});
     const QByteArray original = JetFixture::bytes(library);
+    int reached[2];
+    QCOMPARE(::pipe(reached), 0);
     const pid_t child = ::fork();
     if (child == 0) {
         AccessConversion::Options options;
-        options.hardLinks = hardLinks;
-        options.observer = [step](Step reached) {
-            if (reached == step)
+        options.observer = [&](Step now) {
+            if (now == step && !meanwhile)
                 ::kill(::getpid(), SIGKILL);
+            if (now == step && ::write(reached[1], "!", 1) == 1)
+                ::sleep(1); // for the other start-up to get under way
         };
-        AccessConversion::convertIfAccess(library, JetFixture::reader(), options);
+        // A refusal ends this copy here: the test's own handlers cannot run in a fork.
+        try {
+            AccessConversion::convertIfAccess(library, JetFixture::reader(), options);
+        } catch (const StoreError&) {
+            ::_exit(1);
+        }
         ::_exit(0);
     }
+    ::close(reached[1]);
+    const auto next = [&] {
+        return AccessConversion::convertIfAccess(library, JetFixture::reader());
+    };
+    std::optional<AccessConversion::Result> second;
+    char signal = 0;
+    if (meanwhile && ::read(reached[0], &signal, 1) == 1)
+        second = next();
     int status = 0;
     QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    ::close(reached[0]);
+    QVERIFY(meanwhile ? WIFEXITED(status) && WEXITSTATUS(status) == 0
+                      : WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
     // The name held the Access file or the whole library, never anything between.
     const QByteArray now = JetFixture::bytes(library);
     QVERIFY(now == original || now.startsWith("SQLite format 3"));
-
-    AccessConversion::convertIfAccess(library, JetFixture::reader());
-    compareStories(folder, want);
+    if (!meanwhile)
+        second = next();
+    QVERIFY(!meanwhile || !second); // converted once only
     // One kept file: the first one is reused rather than a second made.
-    QCOMPARE(entries(folder), converted);
-    QVERIFY(JetFixture::bytes(folder.filePath(kept)) == original);
+    compareFolder(folder, want, {{kept, original}});
 }
 
 void TestAccessConversion::readerEndsWithTheProgram()

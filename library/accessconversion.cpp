@@ -1,6 +1,8 @@
-#include "stories/accessconversion.h"
+#include "library/accessconversion.h"
 
-#include "stories/jetreaderprotocol.h"
+#include "core/fileformat.h"
+#include "library/durablefile.h"
+#include "library/jetreaderprotocol.h"
 #include "stories/sqlite.h"
 
 #include <QDir>
@@ -9,8 +11,8 @@
 #include <QProcess>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -22,24 +24,6 @@
 
 namespace AccessConversion {
 namespace {
-
-// One open file descriptor, closed with its holder.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    operator int() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 QString systemText(int error)
 {
@@ -67,16 +51,14 @@ public:
     Conversion(const QString& libraryPath, const QString& readerPath, const Options& options)
         : library_(libraryPath), reader_(readerPath), options_(options),
           folder_(QFileInfo(libraryPath).absolutePath()), name_(QFileInfo(libraryPath).fileName()),
-          newLibrary_(libraryPath + QStringLiteral(".converting")),
-          copying_(libraryPath + QStringLiteral(".keeping"))
+          newLibrary_(libraryPath + QStringLiteral(".converting"))
     {}
     ~Conversion()
     {
-        // What a refusal made is taken away again; after the rename there is
-        // nothing left to take.
-        for (const QString& path : {newLibrary_, copying_, madeKept_})
-            if (!path.isEmpty())
-                ::unlink(AccessConversion::path(path).constData());
+        // A kept file that a refusal made is taken away again; after the
+        // rename there is nothing left to take.
+        if (!madeKept_.isEmpty())
+            ::unlink(path(madeKept_).constData());
     }
 
     Result run(int accessFd, const struct stat& access);
@@ -94,27 +76,23 @@ private:
     qint64 countStories() const;
     QString keep(int accessFd, const struct stat& access);
     bool sameBytes(const QByteArray& path, int accessFd, off_t size) const;
-    void copy(int accessFd, const QByteArray& kept, mode_t mode);
-    void syncFolder() const;
 
     QString library_, reader_;
     const Options& options_;
     QString folder_, name_;
-    QString newLibrary_; // until renamed into place
-    QString copying_;    // while the Access file is copied
+    QString newLibrary_; // written by the reader, then renamed into place
     QString madeKept_;   // the kept file this conversion made, until it is done
 };
 
 Result Conversion::run(int accessFd, const struct stat& access)
 {
-    // Left by a conversion cut short: never a library, never a kept file.
-    ::unlink(path(newLibrary_).constData());
-    ::unlink(path(copying_).constData());
-    // Writable by the reader for now; the Access file's mode once it is whole.
-    const Descriptor created(
-        ::open(path(newLibrary_).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (created < 0) {
-        const int error = errno;
+    std::optional<DurableFile> created;
+    try {
+        created.emplace(library_, newLibrary_, [this](DurableFile::Step step) {
+            tell(Step(int(Step::LibrarySynced) + int(step)));
+        });
+    } catch (const std::system_error& failure) {
+        const int error = failure.code().value();
         if (noRoom(error))
             refuseSystem({}, error);
         refuse(QStringLiteral("the folder %1 cannot be written (%2)")
@@ -123,24 +101,18 @@ Result Conversion::run(int accessFd, const struct stat& access)
     runReader();
     Result result;
     result.stories = countStories();
-    if (::fchmod(created, access.st_mode & 0666) != 0 || ::fsync(created) != 0)
-        refuseSystem(QStringLiteral("saving the new library"), errno);
-    tell(Step::LibrarySynced);
     result.keptAs = keep(accessFd, access);
     tell(Step::AccessFileKept);
-    syncFolder();
-    tell(Step::FolderSynced);
-    if (::rename(path(newLibrary_).constData(), path(library_).constData()) != 0)
-        refuseSystem(QStringLiteral("putting the new library in its place"), errno);
-    newLibrary_.clear();
+    try {
+        (void)created->place(access.st_mode & 0666, true);
+    } catch (const std::system_error& failure) {
+        // Once in place it cannot be taken back; a folder not synced only
+        // risks the Access file's name coming back after a power cut, and
+        // that converts again.
+        if (!created->placed())
+            refuseSystem(QStringLiteral("saving the new library"), failure.code().value());
+    }
     madeKept_.clear();
-    tell(Step::LibraryInPlace);
-    // The rename is done and cannot be taken back; a failed sync only risks
-    // the old name reappearing after a power cut, which converts again.
-    const Descriptor folder(::open(path(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder >= 0)
-        ::fsync(folder);
-    tell(Step::Done);
     return result;
 }
 
@@ -269,27 +241,38 @@ QString Conversion::keep(int accessFd, const struct stat& access)
         const QString name = library.completeBaseName() + QStringLiteral(".access") +
                              (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + u'.' +
                              library.suffix();
-        const QByteArray kept = path(folder_ + QDir::separator() + name);
+        const QString kept = folder_ + QDir::separator() + name;
         struct stat existing = {};
-        if (::stat(kept.constData(), &existing) == 0) {
+        if (::stat(path(kept).constData(), &existing) == 0) {
             // A conversion cut short kept it already: the same file, or a whole copy.
             if ((existing.st_dev == access.st_dev && existing.st_ino == access.st_ino) ||
-                sameBytes(kept, accessFd, access.st_size))
+                sameBytes(path(kept), accessFd, access.st_size))
                 return name;
             continue;
         }
-        if (options_.hardLinks && ::linkat(AT_FDCWD, path(library_).constData(), AT_FDCWD,
-                                           kept.constData(), AT_SYMLINK_FOLLOW) == 0) {
-            madeKept_ = QFile::decodeName(kept);
+        std::optional<DurableFile> copy;
+        try {
+            if (::linkat(AT_FDCWD, path(library_).constData(), AT_FDCWD, path(kept).constData(),
+                         AT_SYMLINK_FOLLOW) == 0) {
+                madeKept_ = kept;
+                syncFolder(folder_);
+                return name;
+            }
+            if (errno == EEXIST)
+                continue;
+            // A file system without links keeps a copy, never over a file of
+            // that name: it is the user's.
+            copy.emplace(kept, library_ + QStringLiteral(".keeping"));
+            copy->copyFrom(accessFd);
+            if (!copy->place(access.st_mode & 0666, false))
+                continue;
+            madeKept_ = kept;
             return name;
+        } catch (const std::system_error& failure) {
+            if (copy && copy->placed())
+                madeKept_ = kept;
+            refuseSystem(QStringLiteral("keeping the Access file"), failure.code().value());
         }
-        if (options_.hardLinks && (errno == EEXIST || noRoom(errno))) {
-            if (noRoom(errno))
-                refuseSystem({}, errno);
-            continue;
-        }
-        copy(accessFd, kept, access.st_mode & 0666);
-        return name;
     }
     refuse(QStringLiteral("every name for keeping it beside the new library is taken"));
 }
@@ -310,58 +293,7 @@ bool Conversion::sameBytes(const QByteArray& kept, int accessFd, off_t size) con
     return true;
 }
 
-void Conversion::copy(int accessFd, const QByteArray& kept, mode_t mode)
-{
-    // Copied under a name of its own and renamed when whole, so that a copy cut
-    // short is never taken for the kept file.
-    const QByteArray partial = path(copying_);
-    {
-        const Descriptor out(
-            ::open(partial.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-        if (out < 0)
-            refuseSystem(QStringLiteral("keeping the Access file"), errno);
-        char buffer[65536];
-        for (off_t at = 0;;) {
-            const ssize_t got = ::pread(accessFd, buffer, sizeof buffer, at);
-            if (got < 0)
-                refuseSystem(QStringLiteral("reading the Access file"), errno);
-            if (got == 0)
-                break;
-            for (ssize_t done = 0; done < got;) {
-                const ssize_t put = ::write(out, buffer + done, size_t(got - done));
-                if (put < 0)
-                    refuseSystem(QStringLiteral("keeping the Access file"), errno);
-                done += put;
-            }
-            at += got;
-        }
-        if (::fsync(out) != 0)
-            refuseSystem(QStringLiteral("keeping the Access file"), errno);
-    }
-    // Never over a file of that name: it is the user's.
-    if (::renameat2(AT_FDCWD, partial.constData(), AT_FDCWD, kept.constData(), RENAME_NOREPLACE) !=
-        0)
-        refuseSystem(QStringLiteral("keeping the Access file"), errno);
-    copying_.clear();
-    madeKept_ = QFile::decodeName(kept);
-}
-
-void Conversion::syncFolder() const
-{
-    const Descriptor folder(::open(path(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder < 0 || ::fsync(folder) != 0)
-        refuseSystem(QStringLiteral("saving the folder"), errno);
-}
-
 } // namespace
-
-bool isAccessHeader(QByteArrayView header)
-{
-    // 00 01 00 00, then the format's name.
-    static const QByteArray mark("\x00\x01\x00\x00", 4);
-    return header.startsWith(mark) && (header.sliced(4).startsWith("Standard Jet DB") ||
-                                       header.sliced(4).startsWith("Standard ACE DB"));
-}
 
 std::optional<Result> convertIfAccess(const QString& libraryPath, const QString& readerPath,
                                       const Options& options)
@@ -370,7 +302,7 @@ std::optional<Result> convertIfAccess(const QString& libraryPath, const QString&
     const Descriptor access(::open(name.constData(), O_RDONLY | O_CLOEXEC));
     char header[20] = {};
     if (access < 0 || ::pread(access, header, sizeof header, 0) != sizeof header ||
-        !isAccessHeader(QByteArrayView(header, sizeof header)))
+        fileFormat(QByteArrayView(header, sizeof header)) != FileFormat::Access)
         return std::nullopt;
     // One conversion at a time: a second start-up waits for the first, then
     // finds the library converted.

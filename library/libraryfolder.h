@@ -9,8 +9,10 @@
 // starts as a copy of the sample in the program folder.
 namespace LibraryFolder {
 
-// The program folder when this user can write to it, else userFolder.
-QString choose(const QString& programFolder, const QString& userFolder);
+// The program folder when this user can write to it, else (and always in a
+// system package) the user's own: $XDG_DATA_HOME/quillrace, by default
+// ~/.local/share/quillrace.
+QString choose(const QString& programFolder);
 
 // Gives a library folder other than the program folder its first library: a
 // copy of the program folder's dbStory.mdb, written under a temporary name,
@@ -19,6 +21,6 @@ QString choose(const QString& programFolder, const QString& userFolder);
 // another start-up finished first. Without a sample nothing is copied and the
 // library stays missing. A failed copy throws with its reason and leaves
 // nothing behind.
-void provide(const QString& libraryFolder, const QString& programFolder);
+void copySampleIfMissing(const QString& libraryFolder, const QString& programFolder);
 
 } // namespace LibraryFolder

@@ -14,6 +14,12 @@ namespace JetReader {
 
 inline constexpr const char* programName = "quillrace-jetreader";
 
+// Table story as the reader makes it, and as the build makes the sample's
+// before data/stories.sql fills it: keys handed out as AutoNumber does, never
+// one that was used before.
+inline constexpr const char* storyTable =
+    "create table story (id integer primary key autoincrement, fldstory text)";
+
 enum Exit : int {
     Converted = 0,
     Usage = 2,
