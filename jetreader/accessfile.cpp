@@ -176,9 +176,11 @@ void AccessFile::openTable()
     }
 }
 
-void AccessFile::readStories(const std::function<void(const Row&)>& take)
+void AccessFile::readStories(const std::function<void(std::uint64_t)>& opened,
+                             const std::function<void(const Row&)>& take)
 {
     openTable();
+    opened(table_->num_rows);
     // The table's usage map names its pages in rising order; libmdb reads it,
     // and leaves none when the page that holds it is missing.
     if (!table_->usage_map || table_->map_sz < 1)

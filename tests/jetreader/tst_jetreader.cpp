@@ -1,6 +1,6 @@
 #include "jetfixture.h"
-#include "programfolder.h"
 #include "library/jetreaderprotocol.h"
+#include "programfolder.h"
 
 #include <QFile>
 #include <QJsonArray>
