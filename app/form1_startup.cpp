@@ -12,12 +12,15 @@
 #include "stories/randomgen.h"
 #include "stories/storystore.h"
 #include "windows/appearance.h"
+#include "windows/conversionwindow.h"
 #include "windows/skinframework.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QTime>
+
+#include <memory>
 
 bool Form1::Form_Load()
 {
@@ -47,9 +50,20 @@ bool Form1::Form_Load()
     // An Access library becomes one of the program's own before it is opened.
     std::optional<AccessConversion::Result> converted;
     step(140, [&] { // 138 creates the connection
+        const QString library = StoryStore::storyFilePath(libraryFolder_);
+        // A conversion that takes a while is shown working, with Cancel.
+        std::unique_ptr<ConversionWindow> working;
+        AccessConversion::Options options;
+        options.progress = [&](const AccessConversion::Progress& progress) {
+            if (!working)
+                working = std::make_unique<ConversionWindow>(QFileInfo(library).fileName());
+            working->tell(progress);
+        };
+        options.cancelled = [&] { return working && working->cancelled(); };
         converted = AccessConversion::convertIfAccess(
-            StoryStore::storyFilePath(libraryFolder_),
-            Appearance::programFile(programFolder_, QLatin1String(JetReader::programName)));
+            library, Appearance::programFile(programFolder_, QLatin1String(JetReader::programName)),
+            options);
+        working.reset();
         store_.open(libraryFolder_);
     });
     step(142, [&] { blnArmed = false; });

@@ -7,9 +7,11 @@
 // ACE), or anything else, an empty file among them.
 enum class FileFormat { SQLite, Access, Other };
 
+// Access files begin 00 01 00 00, then the format's name.
+inline constexpr qsizetype accessSignatureLength = 19;
+
 inline FileFormat fileFormat(QByteArrayView header)
 {
-    // Access: 00 01 00 00, then the format's name.
     if (header.startsWith(QByteArrayView("\x00\x01\x00\x00", 4)) &&
         (header.sliced(4).startsWith("Standard Jet DB") ||
          header.sliced(4).startsWith("Standard ACE DB")))

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -35,6 +38,20 @@ std::int32_t signed32(const void* buffer, int offset)
     return std::int32_t(std::uint32_t(mdb_get_int32(const_cast<void*>(buffer), offset)));
 }
 
+// The part of the first page that Jet enciphers, as stored: all zeros when
+// nothing but the file's signature was ever written.
+bool blankHeader(const std::string& path)
+{
+    constexpr long start = 0x18;
+    char stored[126] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    const bool read = file && std::fseek(file, start, SEEK_SET) == 0 &&
+                      std::fread(stored, 1, sizeof stored, file) == sizeof stored;
+    if (file)
+        std::fclose(file);
+    return read && std::all_of(std::begin(stored), std::end(stored), [](char c) { return c == 0; });
+}
+
 bool named(const char* name, const char* wanted)
 {
     return g_ascii_strcasecmp(name, wanted) == 0;
@@ -62,13 +79,29 @@ bool hasPassword(const unsigned char* header, bool jet3)
 
 AccessFile::AccessFile(const std::string& path)
 {
+    // libmdb reads the names of tables and columns through the system's
+    // converter for the file's code page, which holds back a last letter in
+    // some (1258); as bytes, the names this reader looks for still match, and
+    // the texts are read in the file's own code page here.
+    setenv("MDB_JET3_CHARSET", "ISO-8859-1", 1);
     struct stat info = {};
     if (stat(path.c_str(), &info) != 0 || !(mdb_ = mdb_open(path.c_str(), MDB_NOFLAGS)))
         damaged("its first page cannot be read");
     pageSize_ = int(mdb_->fmt->pg_size);
     fileSize_ = std::uint64_t(info.st_size);
-    // mdb_open leaves the file's first page in the buffer, its header decrypted.
     jet3_ = mdb_->f->jet_version == MDB_VER_JET3;
+    // Jet writes whole pages, and the list of tables is on page 2. libmdb
+    // fills the missing part of a page with zeros, which would read as a
+    // password, an empty list of tables or a row of nothing.
+    if (fileSize_ < std::uint64_t(pageSize_))
+        damaged("it ends inside its first page");
+    if (fileSize_ % std::uint64_t(pageSize_) != 0)
+        damaged("it ends inside page " + std::to_string(pageCount()));
+    if (pageCount() <= catalogPage)
+        damaged("it ends before page " + std::to_string(pageCount()));
+    if (blankHeader(path))
+        damaged("its first page holds no description of the file");
+    // mdb_open leaves the file's first page in the buffer, its header decrypted.
     if (hasPassword(mdb_->pg_buf, jet3_))
         refuse(JetReader::Password);
     if (mdb_->f->db_key != 0)
@@ -84,10 +117,14 @@ AccessFile::~AccessFile()
     mdb_close(mdb_);
 }
 
+bool AccessFile::readPage(std::uint32_t page)
+{
+    return page < pageCount() && mdb_read_pg(mdb_, page) == pageSize_;
+}
+
 void AccessFile::openTable()
 {
-    const unsigned catalogPage = 2;
-    if (mdb_read_pg(mdb_, catalogPage) != pageSize_ || mdb_->pg_buf[0] != MDB_PAGE_TABLE)
+    if (!readPage(catalogPage) || mdb_->pg_buf[0] != MDB_PAGE_TABLE)
         damaged("its list of tables cannot be read");
     const auto objects = std::uint32_t(signed32(mdb_->pg_buf, mdb_->fmt->tab_num_rows_offset));
     GPtrArray* catalog = mdb_read_catalog(mdb_, MDB_ANY);
@@ -108,7 +145,7 @@ void AccessFile::openTable()
     }
     // libmdb ends the list quietly at a page it cannot read, which would make a
     // file cut short look as if it had no table story.
-    if (!story && catalog->len < objects)
+    if (catalog->len < objects)
         damaged("its list of tables cannot be read");
     if (!story)
         refuse(JetReader::NoStoryTable);
@@ -133,16 +170,21 @@ void AccessFile::openTable()
     textColumn_->bind_ptr = chunk_;
     // An AutoNumber key's counter follows the row count in the table's definition.
     if (idColumn_->is_long_auto) {
-        if (mdb_read_pg(mdb_, table_->entry->table_pg) != pageSize_)
+        if (!readPage(std::uint32_t(table_->entry->table_pg)))
             damaged("the definition of its table story cannot be read");
         retiredKey_ = signed32(mdb_->pg_buf, mdb_->fmt->tab_num_rows_offset + 4);
     }
 }
 
-void AccessFile::readStories(const std::function<void(const Row&)>& take)
+void AccessFile::readStories(const std::function<void(std::uint64_t)>& opened,
+                             const std::function<void(const Row&)>& take)
 {
     openTable();
-    // The table's usage map names its pages in rising order; libmdb reads it.
+    opened(table_->num_rows);
+    // The table's usage map names its pages in rising order; libmdb reads it,
+    // and leaves none when the page that holds it is missing.
+    if (!table_->usage_map || table_->map_sz < 1)
+        damaged("the list of its table's pages cannot be read");
     std::uint32_t page = 0;
     for (;;) {
         const gint32 next = mdb_map_find_next(mdb_, table_->usage_map, guint(table_->map_sz), page);
@@ -162,7 +204,7 @@ void AccessFile::readStories(const std::function<void(const Row&)>& take)
 void AccessFile::readPage(std::uint32_t page, const std::function<void(const Row&)>& take)
 {
     const std::string where = " on page " + std::to_string(page);
-    if (mdb_read_pg(mdb_, page) != pageSize_)
+    if (!readPage(page))
         damaged("it ends before page " + std::to_string(page));
     // The map may name a page another table has taken since; libmdb skips those too.
     if (mdb_->pg_buf[0] != MDB_PAGE_DATA ||
@@ -190,7 +232,7 @@ void AccessFile::readPage(std::uint32_t page, const std::function<void(const Row
             damaged("a row" + where + " cannot be found");
         if (start & movedRow) {
             take(readMovedRow(start & offsetMask, size, where));
-            if (mdb_read_pg(mdb_, page) != pageSize_)
+            if (!readPage(page))
                 damaged("it ends before page " + std::to_string(page));
         } else {
             take(readRow(start & offsetMask, size, true));
@@ -206,7 +248,7 @@ AccessFile::Row AccessFile::readMovedRow(int start, size_t size, const std::stri
             damaged("a row" + where + " points nowhere");
         // The pointer's low byte is the row, the three above it the page.
         const auto target = std::uint32_t(signed32(mdb_->pg_buf, start));
-        if (mdb_read_pg(mdb_, target >> 8) != pageSize_ || mdb_->pg_buf[0] != MDB_PAGE_DATA ||
+        if (!readPage(target >> 8) || mdb_->pg_buf[0] != MDB_PAGE_DATA ||
             std::uint32_t(signed32(mdb_->pg_buf, 4)) != table_->entry->table_pg ||
             int(target & 0xFF) >= mdb_get_int16(mdb_->pg_buf, mdb_->fmt->row_count_offset) ||
             mdb_find_row(mdb_, int(target & 0xFF), &start, &size) != 0 || size == 0)

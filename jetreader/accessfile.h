@@ -39,14 +39,21 @@ public:
         std::int64_t id = 0;
         std::optional<std::string> text; // UTF-8; nullopt for a null field
     };
-    // Calls `take` with every live row of table story (found by name without
-    // regard to case), in the file's order.
-    void readStories(const std::function<void(const Row&)>& take);
+    // Finds table story (by name without regard to case), tells `opened` how
+    // many rows it says it holds, then calls `take` with every live row, in
+    // the file's order.
+    void readStories(const std::function<void(std::uint64_t)>& opened,
+                     const std::function<void(const Row&)>& take);
     // The highest key the table has given out beyond its live rows: deleted
     // rows' keys and the AutoNumber counter. 0 when none.
     std::int64_t retiredKey() const { return retiredKey_; }
 
 private:
+    static constexpr std::uint32_t catalogPage = 2;
+
+    std::uint32_t pageCount() const { return std::uint32_t(fileSize_ / std::uint64_t(pageSize_)); }
+    // Reads a page of the file into libmdb's buffer; false past its end.
+    bool readPage(std::uint32_t page);
     void openTable();
     void readPage(std::uint32_t page, const std::function<void(const Row&)>& take);
     Row readMovedRow(int start, size_t size, const std::string& where);

@@ -88,7 +88,11 @@ bool CodePage::open(int codePage)
 {
     const std::string name = "CP" + std::to_string(codePage);
     iconv_ = iconv_open("UTF-8", name.c_str());
-    return iconv_ != iconv_t(-1);
+    if (iconv_ == iconv_t(-1))
+        return false;
+    for (int byte = 0; byte < 256 && !twoByte_; ++byte)
+        twoByte_ = !decodeByte(static_cast<unsigned char>(byte), single_[byte]);
+    return true;
 }
 
 CodePage::~CodePage()
@@ -97,19 +101,49 @@ CodePage::~CodePage()
         iconv_close(iconv_);
 }
 
+bool CodePage::decodeByte(unsigned char byte, std::string& utf8)
+{
+    iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
+    char in[1] = {char(byte)};
+    char buffer[16];
+    char* from = in;
+    char* out = buffer;
+    size_t inLeft = 1;
+    size_t outLeft = sizeof buffer;
+    if (iconv(iconv_, &from, &inLeft, &out, &outLeft) == size_t(-1) && errno == EINVAL)
+        return false;
+    iconv(iconv_, nullptr, nullptr, &out, &outLeft);
+    utf8.assign(buffer, size_t(out - buffer));
+    if (inLeft != 0) // undefined
+        appendCodePoint(utf8, byte);
+    return true;
+}
+
 void CodePage::decode(std::string_view bytes, std::string& utf8)
 {
     utf8.clear();
+    if (twoByte_)
+        return decodeStream(bytes, utf8);
+    utf8.reserve(bytes.size());
+    for (const char byte : bytes)
+        utf8 += single_[static_cast<unsigned char>(byte)];
+}
+
+void CodePage::decodeStream(std::string_view bytes, std::string& utf8)
+{
     iconv(iconv_, nullptr, nullptr, nullptr, nullptr);
     char buffer[4096];
     auto* in = const_cast<char*>(bytes.data());
     size_t inLeft = bytes.size();
-    while (inLeft > 0) {
+    for (bool flushed = false; !flushed;) {
         char* out = buffer;
         size_t outLeft = sizeof buffer;
-        const size_t done = iconv(iconv_, &in, &inLeft, &out, &outLeft);
+        // With no bytes left, the last call flushes what the converter holds.
+        flushed = inLeft == 0;
+        const size_t done = flushed ? iconv(iconv_, nullptr, nullptr, &out, &outLeft)
+                                    : iconv(iconv_, &in, &inLeft, &out, &outLeft);
         utf8.append(buffer, size_t(out - buffer));
-        if (done == size_t(-1) && (errno == EILSEQ || errno == EINVAL)) {
+        if (!flushed && done == size_t(-1) && (errno == EILSEQ || errno == EINVAL)) {
             appendCodePoint(utf8, static_cast<unsigned char>(*in));
             ++in;
             --inLeft;

@@ -14,7 +14,11 @@ namespace JetText {
 // 0xFF 0xFE. False when the bytes are neither (an odd count of bytes).
 bool decodeJet4(std::string_view bytes, std::string& utf8);
 
-// Jet 3: the bytes in one code page of the file.
+// Jet 3: the bytes in one code page of the file, each character as stored.
+// The system's converters for some code pages (1255, 1258) join a letter and
+// the mark after it into one character and hold a last letter back for a mark
+// that may follow; a page of single bytes is therefore read through a table
+// made one byte at a time, and only pages of two-byte characters are streamed.
 class CodePage
 {
 public:
@@ -27,7 +31,13 @@ public:
     void decode(std::string_view bytes, std::string& utf8);
 
 private:
+    // One byte alone, flushed: false when it only starts a character.
+    bool decodeByte(unsigned char byte, std::string& utf8);
+    void decodeStream(std::string_view bytes, std::string& utf8);
+
     iconv_t iconv_ = iconv_t(-1);
+    bool twoByte_ = false;
+    std::string single_[256]; // each byte's UTF-8, for a page of single bytes
 };
 
 } // namespace JetText

@@ -7,6 +7,7 @@
 #include "jetreader/accessfile.h"
 #include "jetreader/librarywriter.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -19,7 +20,23 @@ int main(int argc, char* argv[])
     try {
         AccessFile file(argv[1]);
         LibraryWriter library(argv[2]);
-        file.readStories([&](const AccessFile::Row& row) { library.add(row); });
+        std::uint64_t read = 0, claimed = 0;
+        const auto progress = [&] {
+            std::printf("%s %llu %llu\n", JetReader::progressWord, (unsigned long long)read,
+                        (unsigned long long)claimed);
+            std::fflush(stdout);
+        };
+        file.readStories(
+            [&](std::uint64_t stories) {
+                claimed = stories;
+                progress();
+            },
+            [&](const AccessFile::Row& row) {
+                library.add(row);
+                if (++read % JetReader::progressEvery == 0)
+                    progress();
+            });
+        progress();
         library.finish(file.retiredKey());
         return JetReader::Converted;
     } catch (const Refusal& refusal) {

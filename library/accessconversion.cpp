@@ -6,9 +6,13 @@
 #include "stories/sqlite.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -45,6 +49,12 @@ QString plural(qint64 count, const QString& one, const QString& many)
     return count == 1 ? one : many.arg(count);
 }
 
+QString seconds(std::chrono::milliseconds time)
+{
+    return plural((time.count() + 999) / 1000, QStringLiteral("1 second"),
+                  QStringLiteral("%1 seconds"));
+}
+
 class Conversion
 {
 public:
@@ -61,17 +71,32 @@ public:
             ::unlink(path(madeKept_).constData());
     }
 
-    Result run(int accessFd, const struct stat& access);
+    // Nothing when another copy converted the file while this one waited.
+    std::optional<Result> run(int accessFd);
 
 private:
     [[noreturn]] void refuse(const QString& because, const QString& advice = {}) const;
-    [[noreturn]] void refuseSystem(const QString& what, int error) const;
+    // A failure of the system; a full disk names the file that did not fit.
+    [[noreturn]] void refuseSystem(const QString& what, int error,
+                                   const QString& file = QStringLiteral("the new library")) const;
     void tell(Step step) const
     {
         if (options_.observer)
             options_.observer(step);
     }
+    void tell(const Progress& progress) const
+    {
+        if (options_.progress)
+            options_.progress(progress);
+    }
+    // Handles events until `done` holds, asking it whenever `loop` is quit and
+    // every 50 ms; false when `limit` passes first. Cancel refuses.
+    bool waitUntil(QEventLoop& loop, const std::function<bool()>& done,
+                   std::chrono::milliseconds limit) const;
+    void lock(int accessFd);
     void runReader();
+    // One line of the reader's output: progress, told on, or its answer.
+    void readLine(const QByteArray& line, QString& answer) const;
     void refuseReader(int exit, const QString& line) const;
     qint64 countStories() const;
     QString keep(int accessFd, const struct stat& access);
@@ -84,8 +109,13 @@ private:
     QString madeKept_;   // the kept file this conversion made, until it is done
 };
 
-Result Conversion::run(int accessFd, const struct stat& access)
+std::optional<Result> Conversion::run(int accessFd)
 {
+    lock(accessFd);
+    struct stat access = {}, now = {};
+    if (::fstat(accessFd, &access) != 0 || ::stat(path(library_).constData(), &now) != 0 ||
+        access.st_dev != now.st_dev || access.st_ino != now.st_ino)
+        return std::nullopt;
     std::optional<DurableFile> created;
     try {
         created.emplace(library_, newLibrary_, [this](DurableFile::Step step) {
@@ -124,12 +154,51 @@ void Conversion::refuse(const QString& because, const QString& advice) const
                          .arg(name_, because, advice));
 }
 
-void Conversion::refuseSystem(const QString& what, int error) const
+void Conversion::refuseSystem(const QString& what, int error, const QString& file) const
 {
     if (noRoom(error))
-        refuse(QStringLiteral("there is not enough free disk space for the new library"),
+        refuse(QStringLiteral("there is not enough free disk space for ") + file,
                QStringLiteral("Free some space, then start this program again. "));
     refuse(what + QStringLiteral(" failed (") + systemText(error) + u')');
+}
+
+bool Conversion::waitUntil(QEventLoop& loop, const std::function<bool()>& done,
+                           std::chrono::milliseconds limit) const
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, &QEventLoop::quit);
+    tick.start(50);
+    while (!done()) {
+        if (options_.cancelled && options_.cancelled())
+            refuse(QStringLiteral("the conversion was cancelled"));
+        if (clock.elapsed() >= limit.count())
+            return false;
+        loop.exec();
+    }
+    return true;
+}
+
+void Conversion::lock(int accessFd)
+{
+    // One conversion of a file at a time. A lock the system cannot give (a
+    // file system without them) is no reason to refuse.
+    const auto taken = [accessFd] {
+        int locked;
+        while ((locked = ::flock(accessFd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+        return locked == 0 || errno != EWOULDBLOCK;
+    };
+    if (taken())
+        return;
+    tell(Progress{true, 0, 0});
+    QEventLoop loop;
+    if (!waitUntil(loop, taken, options_.lockLimit))
+        refuse(QStringLiteral("another copy of the program has been converting it for more "
+                              "than %1")
+                   .arg(seconds(options_.lockLimit)),
+               QStringLiteral("Start this program again once that copy is done. "));
 }
 
 void Conversion::runReader()
@@ -162,22 +231,44 @@ void Conversion::runReader()
         refuse(QStringLiteral("the program that reads Access files, %1, could not be started (%2)")
                    .arg(QDir::toNativeSeparators(reader_), reader.errorString()));
     tell(Step::ReaderStarted);
-    const auto limit = options_.timeLimit.count();
-    if (!reader.waitForFinished(int(limit))) {
+    tell(Progress{});
+    // The reader's output is read as it comes, and the events of the window
+    // that shows it are handled meanwhile; leaving early kills the reader.
+    QString answer;
+    QByteArray pending;
+    const auto readLines = [&] {
+        pending += reader.readAllStandardOutput();
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+            readLine(pending.left(end), answer);
+    };
+    const auto stopReader = qScopeGuard([&] {
         reader.kill();
         reader.waitForFinished();
-        refuse(QStringLiteral("reading it took longer than %1")
-                   .arg(plural((limit + 999) / 1000, QStringLiteral("1 second"),
-                               QStringLiteral("%1 seconds"))),
+    });
+    QEventLoop loop;
+    QObject::connect(&reader, &QProcess::readyReadStandardOutput, readLines);
+    QObject::connect(&reader, &QProcess::finished, &loop, &QEventLoop::quit);
+    if (!waitUntil(
+            loop, [&] { return reader.state() == QProcess::NotRunning; }, options_.timeLimit))
+        refuse(QStringLiteral("reading it took longer than %1").arg(seconds(options_.timeLimit)),
                QStringLiteral("The file may be damaged. "));
-    }
     if (reader.exitStatus() != QProcess::NormalExit)
         refuse(QStringLiteral("the program that reads it stopped unexpectedly"),
                QStringLiteral("The file may be damaged. "));
-    const QString line = QString::fromUtf8(reader.readAllStandardOutput().left(400)).trimmed();
+    readLines();
+    readLine(pending, answer);
     if (reader.exitCode() != JetReader::Converted)
-        refuseReader(reader.exitCode(), line);
+        refuseReader(reader.exitCode(), answer);
     tell(Step::ReaderFinished);
+}
+
+void Conversion::readLine(const QByteArray& line, QString& answer) const
+{
+    const QList<QByteArray> words = line.trimmed().split(' ');
+    if (words.size() == 3 && words[0] == JetReader::progressWord)
+        tell(Progress{false, words[1].toLongLong(), words[2].toLongLong()});
+    else if (!line.trimmed().isEmpty())
+        answer = QString::fromUtf8(line.left(400)).trimmed();
 }
 
 void Conversion::refuseReader(int exit, const QString& line) const
@@ -271,7 +362,9 @@ QString Conversion::keep(int accessFd, const struct stat& access)
         } catch (const std::system_error& failure) {
             if (copy && copy->placed())
                 madeKept_ = kept;
-            refuseSystem(QStringLiteral("keeping the Access file"), failure.code().value());
+            refuseSystem(QStringLiteral("keeping the Access file"), failure.code().value(),
+                         name + QStringLiteral(", the copy of the Access file kept beside the "
+                                               "new library"));
         }
     }
     refuse(QStringLiteral("every name for keeping it beside the new library is taken"));
@@ -304,15 +397,7 @@ std::optional<Result> convertIfAccess(const QString& libraryPath, const QString&
     if (access < 0 || ::pread(access, header, sizeof header, 0) != sizeof header ||
         fileFormat(QByteArrayView(header, sizeof header)) != FileFormat::Access)
         return std::nullopt;
-    // One conversion at a time: a second start-up waits for the first, then
-    // finds the library converted.
-    while (::flock(access, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    struct stat held = {}, now = {};
-    if (::fstat(access, &held) != 0 || ::stat(name.constData(), &now) != 0 ||
-        held.st_dev != now.st_dev || held.st_ino != now.st_ino)
-        return std::nullopt;
-    return Conversion(libraryPath, readerPath, options).run(access, held);
+    return Conversion(libraryPath, readerPath, options).run(access);
 }
 
 QString convertedMessage(const QString& libraryName, const Result& result)

@@ -28,11 +28,24 @@ enum class Step {
     Done,           // and lasting
 };
 
+// What a conversion under way tells, for a window that shows it working.
+struct Progress
+{
+    bool waiting = false; // for another copy of the program, converting the same file
+    qint64 read = 0;      // stories read so far
+    qint64 claimed = 0;   // the stories the Access file says it holds
+};
+
 struct Options
 {
     std::chrono::milliseconds timeLimit{120'000};
+    // The longest wait for another copy's conversion of the same file.
+    std::chrono::milliseconds lockLimit{150'000};
     qint64 memoryLimit = qint64(512) << 20; // bytes of address space for the reader
     std::function<void(Step)> observer;
+    std::function<void(const Progress&)> progress;
+    // Asked while the conversion waits and reads; true stops it, as a refusal.
+    std::function<bool()> cancelled;
 };
 
 struct Result
@@ -43,9 +56,11 @@ struct Result
 
 // When the file at `libraryPath` is an Access database, converts it with the
 // reader program at `readerPath`; otherwise does nothing and gives nullopt
-// (a missing or unreadable file is left to the store's open). A conversion
-// that cannot be made throws StoreError saying why, in the user's words, and
-// leaves the file byte for byte as it was and no other file behind.
+// (a missing or unreadable file is left to the store's open, and so is the
+// library another copy of the program converted while this one waited). A
+// conversion that cannot be made throws StoreError saying why, in the user's
+// words, and leaves the file byte for byte as it was and no other file behind.
+// Events are handled while it waits for the other copy and for the reader.
 std::optional<Result> convertIfAccess(const QString& libraryPath, const QString& readerPath,
                                       const Options& options = {});
 

@@ -9,10 +9,17 @@
 // and exits with Converted. Any other exit leaves the caller to delete it. On
 // a refusal the reader exits with its reason and writes at most one line to
 // standard output: the key, the code page or the words that go with it.
+// Before that, while it reads, it writes lines of progress there:
+//
+//     progress <stories read> <stories the table says it holds>
+//
+// once the table is found, every progressEvery stories and once all are read.
 // Plain C++ only: the reader has no Qt.
 namespace JetReader {
 
 inline constexpr const char* programName = "quillrace-jetreader";
+inline constexpr const char* progressWord = "progress";
+inline constexpr unsigned progressEvery = 1000;
 
 // Table story as the reader makes it, and as the build makes the sample's
 // before data/stories.sql fills it: keys handed out as AutoNumber does, never

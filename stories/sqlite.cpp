@@ -91,10 +91,15 @@ void checkHeader(const QString& path)
     const QString name = QFileInfo(path).fileName();
     if (header.isEmpty())
         throw StoreError(name + QStringLiteral(" is empty: it is not an SQLite database."));
-    // Start-up converts an Access file before it opens the library.
+    // Start-up converts an Access file before it opens the library; one put in
+    // its place later waits for the next start. Its signature alone is not one.
+    if (fileFormat(header) == FileFormat::Access && header.size() <= accessSignatureLength)
+        throw StoreError(name + QStringLiteral(" begins as a Microsoft Access database does, but "
+                                               "it is too short to be one."));
     if (fileFormat(header) == FileFormat::Access)
-        throw StoreError(name + QStringLiteral(" is an Access (Jet) database, which this program "
-                                               "cannot open. It must be an SQLite database."));
+        throw StoreError(name + QStringLiteral(" is a Microsoft Access story library. This program "
+                                               "converts it into a library of its own when it "
+                                               "starts: close the program and start it again."));
     if (fileFormat(header) != FileFormat::SQLite)
         throw StoreError(name + QStringLiteral(" is not an SQLite database."));
 }

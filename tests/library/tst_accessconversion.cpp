@@ -1,13 +1,20 @@
 #include "jetfixture.h"
 #include "library/accessconversion.h"
+#include "library/durablefile.h"
 #include "programfolder.h"
 #include "stories/storystore.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cstdio>
+
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -160,13 +167,24 @@ void TestAccessConversion::convertsEveryStoryExactly()
     const QString keptAs = present == "other" ? QStringLiteral("dbStory.access-2.mdb") : kept;
     beside[keptAs] = original;
 
+    // The count told rises to every story, of as many as the table says it holds.
+    AccessConversion::Options watched;
+    QList<qint64> told;
+    bool claimedAll = true;
+    watched.progress = [&](const AccessConversion::Progress& progress) {
+        if (progress.claimed == 0)
+            return; // before the table is found
+        told << progress.read;
+        claimedAll = claimedAll && progress.claimed == want.size();
+    };
     std::optional<AccessConversion::Result> result;
     try {
-        result = AccessConversion::convertIfAccess(library, JetFixture::reader());
+        result = AccessConversion::convertIfAccess(library, JetFixture::reader(), watched);
     } catch (const StoreError& failure) {
         QFAIL(qPrintable(failure.description()));
     }
     QVERIFY(result);
+    QVERIFY(claimedAll && std::is_sorted(told.begin(), told.end()) && told.last() == want.size());
     QCOMPARE(result->stories, want.size());
     QCOMPARE(result->keptAs, keptAs);
     compareFolder(folder, want, beside);
@@ -211,6 +229,22 @@ void TestAccessConversion::refusalLeavesTheFolderAsItWas_data()
     row("reader takes memory without end", "reading it needed more than 64 MB of memory", {}, {},
         "hog");
     row("reader missing", "could not be started", {}, {}, "missing");
+    // The first data page of the table defined on page 3; a row's key follows
+    // its column count.
+    row("two stories with the same id", "two of its stories have the same id, 1", {},
+        [](QByteArray& b) {
+            qsizetype at = 4 * page;
+            while (b[at] != 1 || qFromLittleEndian<quint32>(b.constData() + at + 4) != 3)
+                at += page;
+            put32(b, at + (get16(b, at + firstRow + 2) & 0x1FFF) + 2, 1);
+        });
+    row("kept copy on a full disk, no links",
+        "there is not enough free disk space for dbStory.access.mdb, the copy of the Access file",
+        {}, {}, "", "kept copy on a full disk");
+    row("cancelled", "the conversion was cancelled", {}, {}, "", "cancelled");
+    row("another copy converting it for longer than the wait",
+        "another copy of the program has been converting it for more than 1 second", {}, {}, "",
+        "locked");
 }
 
 void TestAccessConversion::refusalLeavesTheFolderAsItWas()
@@ -233,6 +267,12 @@ void TestAccessConversion::refusalLeavesTheFolderAsItWas()
         limits.memoryLimit = qint64(64) << 20;
     const QString program =
         reader.isEmpty() ? JetFixture::reader() : JetFixture::faultyReader(reader);
+    limits.lockLimit = std::chrono::milliseconds(200);
+    if (setup == "cancelled")
+        limits.cancelled = [] { return true; };
+    const Descriptor other(::open(QFile::encodeName(library).constData(), O_RDONLY));
+    if (setup == "locked")
+        QCOMPARE(::flock(other, LOCK_EX), 0);
     std::optional<ProgramFolder::ReadOnly> readOnly;
     if (setup == "full disk") {
         qputenv("LD_PRELOAD", NO_SPACE);
@@ -245,8 +285,20 @@ void TestAccessConversion::refusalLeavesTheFolderAsItWas()
     }
 
     QString message = QStringLiteral("(converted)");
+    if (setup == "kept copy on a full disk") {
+        // The full disk is preloaded into a conversion of its own.
+        QProcess conversion;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", NO_SPACE);
+        environment.insert("NOSPACE_SUFFIX", ".keeping");
+        conversion.setProcessEnvironment(environment);
+        conversion.start(QCoreApplication::applicationFilePath(), {"convert", library, program});
+        QVERIFY(conversion.waitForFinished(120000));
+        message = QString::fromUtf8(conversion.readAllStandardOutput());
+    }
     try {
-        AccessConversion::convertIfAccess(library, program, limits);
+        if (message == "(converted)")
+            AccessConversion::convertIfAccess(library, program, limits);
     } catch (const StoreError& failure) {
         message = failure.description();
     }
@@ -305,8 +357,11 @@ void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory()
         ::_exit(0);
     }
     ::close(reached[1]);
+    bool waited = false;
     const auto next = [&] {
-        return AccessConversion::convertIfAccess(library, JetFixture::reader());
+        AccessConversion::Options options;
+        options.progress = [&](const AccessConversion::Progress& p) { waited |= p.waiting; };
+        return AccessConversion::convertIfAccess(library, JetFixture::reader(), options);
     };
     std::optional<AccessConversion::Result> second;
     char signal = 0;
@@ -322,7 +377,7 @@ void TestAccessConversion::killedAtAnyStepTheNextStartEndsWithEveryStory()
     QVERIFY(now == original || now.startsWith("SQLite format 3"));
     if (!meanwhile)
         second = next();
-    QVERIFY(!meanwhile || !second); // converted once only
+    QVERIFY(!meanwhile || (!second && waited)); // converted once only, after a wait told
     // One kept file: the first one is reused rather than a second made.
     compareFolder(folder, want, {{kept, original}});
 }
@@ -361,5 +416,22 @@ void TestAccessConversion::readerEndsWithTheProgram()
     QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
-QTEST_GUILESS_MAIN(TestAccessConversion)
+// Run as "convert <library> <reader>", the test converts in a process of its
+// own and prints what a refusal says.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "convert") == 0) {
+        try {
+            AccessConversion::convertIfAccess(QString::fromLocal8Bit(argv[2]),
+                                              QString::fromLocal8Bit(argv[3]));
+        } catch (const StoreError& failure) {
+            std::fputs(failure.description().toUtf8().constData(), stdout);
+        }
+        return 0;
+    }
+    TestAccessConversion test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_accessconversion.moc"

@@ -280,10 +280,15 @@ void TestStoryStore::openFailures_data()
                                 << "dbStory.mdb is empty";
     QTest::newRow("random bytes") << "random"
                                   << "dbStory.mdb is not an SQLite database.";
-    QTest::newRow("Jet database") << "jet"
-                                  << "dbStory.mdb is an Access (Jet) database";
-    QTest::newRow("ACE database") << "ace"
-                                  << "dbStory.mdb is an Access (Jet) database";
+    const QString converts = "dbStory.mdb is a Microsoft Access story library. This program "
+                             "converts it into a library of its own when it starts: close the "
+                             "program and start it again.";
+    QTest::newRow("Jet database, converted at the next start") << "jet" << converts;
+    QTest::newRow("ACE database, converted at the next start") << "ace" << converts;
+    QTest::newRow("Access signature alone")
+        << "signature"
+        << "dbStory.mdb begins as a Microsoft Access database does, but it is too "
+           "short to be one.";
     QTest::newRow("header of a file cut short") << "short"
                                                 << "is not an SQLite database.";
 }
@@ -300,10 +305,10 @@ void TestStoryStore::openFailures()
         if (setup == "random")
             for (int i = 0; i < 4096; ++i)
                 bytes.append(char((i * 7919 + 13) % 251));
-        else if (setup == "jet" || setup == "ace")
+        else if (setup == "jet" || setup == "ace" || setup == "signature")
             bytes = QByteArray("\x00\x01\x00\x00", 4) +
-                    (setup == "jet" ? "Standard Jet DB" : "Standard ACE DB") +
-                    QByteArray(2048 - 19, '\0');
+                    (setup == "ace" ? "Standard ACE DB" : "Standard Jet DB") +
+                    QByteArray(setup == "signature" ? 0 : 2048 - 19, '\0');
         else if (setup == "short")
             bytes = "SQLite form";
         folder.writeFile("dbStory.mdb", bytes);

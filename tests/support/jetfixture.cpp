@@ -1,5 +1,6 @@
 #include "jetfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,7 +29,7 @@ QList<ProgramFolder::Row> make(const QString& path, const QStringList& options, 
     const QString expected = scratch.filePath(QStringLiteral("expected.json"));
     QProcess makejet;
     if (!rows.isEmpty())
-        makejet.setStandardInputFile(QStringLiteral(JET_FIXTURES "/") + rows);
+        makejet.setStandardInputFile(QDir(QStringLiteral(JET_FIXTURES)).filePath(rows));
     makejet.start(QStringLiteral("python3"), QStringList{QStringLiteral(MAKEJET), path} + options +
                                                  QStringList{QStringLiteral("--expect"), expected});
     if (!makejet.waitForFinished(120000) || makejet.exitStatus() != QProcess::NormalExit ||

@@ -23,7 +23,8 @@ QString faultyReader(const QString& fault);
 using Patch = std::function<void(QByteArray&)>;
 
 // Writes an Access file at `path` with makejet's options, its stories from the
-// JSON file `rows` in jet/ (none with --random-stories), and patches it.
+// JSON file `rows` (a name in jet/, or a whole path; none with
+// --random-stories), and patches it.
 // Returns the rows a reader must give: every row but the deleted ones, by key.
 QList<ProgramFolder::Row> make(const QString& path, const QStringList& options,
                                const QString& rows = {}, const Patch& patch = {});

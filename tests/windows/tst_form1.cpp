@@ -229,6 +229,10 @@ void TestForm1::accessLibraryAtStartUp_data()
         << "because the program that reads it stopped unexpectedly. The file may be damaged. "
            "dbStory.mdb was left unchanged.\r\nin Quillrace2021/08/31.Form1.Form_Load at line "
            "140\r\r";
+    QTest::newRow("a reader that takes long is shown working, and Cancel stops it")
+        << "hang"
+        << "because the conversion was cancelled. dbStory.mdb was left unchanged.\r\nin "
+           "Quillrace2021/08/31.Form1.Form_Load at line 140\r\r";
 }
 
 void TestForm1::accessLibraryAtStartUp()
@@ -241,8 +245,26 @@ void TestForm1::accessLibraryAtStartUp()
     QVERIFY(QFile::link(fault.isEmpty() ? JetFixture::reader() : JetFixture::faultyReader(fault),
                         folder.filePath(QStringLiteral("quillrace-jetreader"))));
     BoxRecorder boxes;
+    // What the window of a conversion under way says, when it shows, before
+    // Cancel is pressed in it.
+    QString working;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->objectName() == "ConversionWindow" && window->isVisible() &&
+                working.isEmpty()) {
+                working = TestWindows::control<QLabel>(*window, "Label1")->text();
+                QTest::mouseClick(TestWindows::control<PushButton>(*window, "PushButton1"),
+                                  Qt::LeftButton);
+            }
+    });
+    watch.start(50);
     Form1 form(folder.path());
     QVERIFY(form.Form_Load());
+    QCOMPARE(working, fault == "hang" ? QStringLiteral("Converting dbStory.mdb, a Microsoft Access "
+                                                       "story library, into a library of this "
+                                                       "program.")
+                                      : QString());
     QCOMPARE(boxes.requests.size(), 1);
     const MessageBox::Request& box = boxes.requests.first();
     QVERIFY2(box.text.contains(said), qPrintable(box.text));
