@@ -6,15 +6,7 @@ set -u
 build=$1 xclose=$2
 . "$(dirname "$0")/lib.sh"
 
-dir=$(new_program_folder "$build")
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
-write_library "$dir" "The story."
-
-"$dir/quillrace" &
-pid=$!
-main=$(wait_window "Quillrace Software")
-[ -n "$main" ] || fail "the main window did not map"
+start_program "$build" "The story."
 click "$main" 268 87 # Change Story
 stories=$(wait_window "Stories")
 [ -n "$stories" ] || fail "Change Story did not open the stories window"

@@ -5,16 +5,10 @@ set -u
 build=$1 xclose=$2
 . "$(dirname "$0")/lib.sh"
 
-dir=$(new_program_folder "$build")
+start_program "$build" "The story."
 holder=""
 trap '[ -n "$holder" ] && kill "$holder" 2>/dev/null; [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
 library="$dir/dbStory.mdb"
-write_library "$dir" "The story."
-
-"$dir/quillrace" &
-pid=$!
-main=$(wait_window "Quillrace Software")
-[ -n "$main" ] || fail "the main window did not map"
 
 # Another program holds the library exclusively, longer than Start waits (5 s).
 mkfifo "$dir/hold"

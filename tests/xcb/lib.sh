@@ -17,6 +17,19 @@ write_library() {
         insert into story (fldstory) values ('${2//\'/\'\'}');" || fail "cannot write the library"
 }
 
+# start_program <build folder> <story>: the program started from a folder of
+# its own, its library that one story; sets dir, pid and main (the main
+# window's id). The program and the folder go when the test ends.
+start_program() {
+    dir=$(new_program_folder "$1")
+    trap '[ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
+    write_library "$dir" "$2"
+    "$dir/quillrace" &
+    pid=$!
+    main=$(wait_window "Quillrace Software")
+    [ -n "$main" ] || fail "the main window did not map"
+}
+
 # wait_window <exact title> [seconds]: prints the id of a mapped window.
 wait_window() {
     timeout "${2:-20}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1

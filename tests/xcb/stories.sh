@@ -4,15 +4,7 @@ set -u
 build=$1 xclose=$2
 . "$(dirname "$0")/lib.sh"
 
-dir=$(new_program_folder "$build")
-pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
-write_library "$dir" "The first story."
-
-"$dir/quillrace" &
-pid=$!
-main=$(wait_window "Quillrace Software")
-[ -n "$main" ] || fail "the main window did not map"
+start_program "$build" "The first story."
 add_story "$main" "Tom's second story."
 
 stored=$(sqlite3 "$dir/dbStory.mdb" "select id || ':' || fldstory from story order by id")
