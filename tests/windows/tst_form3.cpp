@@ -206,11 +206,9 @@ private slots:
     void editorFollowsTheSelectedRow();
     void faults_data();
     void faults();
-    void unreadableLibraryIsReportedOnceAtLine106_data();
-    void unreadableLibraryIsReportedOnceAtLine106();
-    void nullStoryIsReportedOnceAndTheFillGoesOn();
+    void loadReportsEachFaultOnceAndGoesOn_data();
+    void loadReportsEachFaultOnceAndGoesOn();
     void hourglassDuringTheFillAndHoverAreas();
-    void cursorFile();
     void changeStoryOpensTheWindowModally();
     void closeRequests_data();
     void closeRequests();
@@ -592,45 +590,57 @@ void TestForm3::faults()
     QCOMPARE(shown, stories);
 }
 
-void TestForm3::unreadableLibraryIsReportedOnceAtLine106_data()
+void TestForm3::loadReportsEachFaultOnceAndGoesOn_data()
 {
-    QTest::addColumn<bool>("closed"); // else another program holds an exclusive lock
-    QTest::addColumn<QString>("description");
-    QTest::newRow("closed store") << true << "The story library is not open.";
-    QTest::newRow("exclusively locked file") << false << locked;
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<bool>("hand"); // the pointer's hand from HAND-M.CUR
+    const QString fill = ErrorReport::location(u"Form3", u"listStories");
+    const QStringList three{"1: One.", "2: Two.", "3: Three."};
+    QTest::newRow("a closed store: reported at line 106, the list empty")
+        << "closed"
+        << QStringList{ErrorReport::message("The story library is not open.", fill, 106)}
+        << QStringList{} << false;
+    QTest::newRow("an exclusively locked file: reported at line 106, the list empty")
+        << "locked" << QStringList{ErrorReport::message(locked, fill, 106)} << QStringList{}
+        << false;
+    QTest::newRow("a null story: reported at line 112, the fill goes on")
+        << "null" << QStringList{ErrorReport::message(Failure::invalidUseOfNull, fill, 112)}
+        << QStringList{"1: One.", "2: ", "3: Three."} << false;
+    QTest::newRow("a cursor file: the hand from it") << "cursor" << QStringList{} << three << true;
+    QTest::newRow("a cursor file that is no picture: reported at line 108, the load goes on")
+        << "no picture"
+        << QStringList{ErrorReport::message(Failure::invalidPicture,
+                                            ErrorReport::location(u"Form3", u"Form_Load"), 108)}
+        << three << false;
 }
 
-void TestForm3::unreadableLibraryIsReportedOnceAtLine106()
+void TestForm3::loadReportsEachFaultOnceAndGoesOn()
 {
-    QFETCH(bool, closed);
-    Library lib({"Unseen."});
+    QFETCH(QString, setup);
+    Library lib({"One.", "Two.", "Three."});
     std::optional<ProgramFolder::Lock> lock;
-    if (closed)
+    if (setup == "closed")
         lib.store.close();
-    else
+    else if (setup == "locked")
         lock.emplace(lib.folder.lock(true));
-    QFETCH(QString, description);
+    else if (setup == "null")
+        lib.folder.exec("update story set fldstory=null where id=2");
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    if (setup == "cursor")
+        QVERIFY(hand.save(lib.folder.filePath("HAND-M.CUR"), "ico"));
+    else if (setup == "no picture")
+        lib.folder.writeFile("HAND-M.CUR", "not a picture");
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
-    QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(
-                 description, ErrorReport::location(u"Form3", u"listStories"), 106)});
-    QCOMPARE(Controls{form}.ListView1->model()->rowCount(), 0);
+    QTEST(boxes.reports(), "reports");
+    QTEST(listed(form), "listed");
+    QCOMPARE(Controls{form}.RichTextBox1->text(), listed(form).value(0).section(": ", 1));
+    QTEST(Controls{form}.pointer->hasCustomCursor(), "hand");
     QCOMPARE(Controls{form}.pointer->value(), int(MousePointer::Default));
     QCOMPARE(state(form), expectedState("browsing"));
-}
-
-void TestForm3::nullStoryIsReportedOnceAndTheFillGoesOn()
-{
-    Library lib({"One.", "Two.", "Three."});
-    lib.folder.exec("update story set fldstory=null where id=2");
-    BoxRecorder boxes;
-    Form3 form(lib.store, lib.folder.path());
-    QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(
-                 Failure::invalidUseOfNull, ErrorReport::location(u"Form3", u"listStories"), 112)});
-    QCOMPARE(listed(form), (QStringList{"1: One.", "2: ", "3: Three."}));
-    QCOMPARE(Controls{form}.RichTextBox1->text(), QStringLiteral("One."));
 }
 
 void TestForm3::hourglassDuringTheFillAndHoverAreas()
@@ -660,26 +670,6 @@ void TestForm3::hourglassDuringTheFillAndHoverAreas()
     hoverOver(ui.PushButton1);
     hoverOver(ui.ListView1->header()->viewport());
     QCOMPARE(ui.pointer->value(), int(MousePointer::Hourglass));
-}
-
-void TestForm3::cursorFile()
-{
-    Library lib({"One."});
-    QImage hand(32, 32, QImage::Format_ARGB32);
-    hand.fill(Qt::black);
-    QVERIFY(hand.save(lib.folder.filePath("HAND-M.CUR"), "ico"));
-    BoxRecorder boxes;
-    {
-        Form3 form(lib.store, lib.folder.path());
-        QVERIFY(Controls{form}.pointer->hasCustomCursor());
-    }
-    lib.folder.writeFile("HAND-M.CUR", "not a picture");
-    Form3 form(lib.store, lib.folder.path());
-    QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(Failure::invalidPicture,
-                                              ErrorReport::location(u"Form3", u"Form_Load"), 108)});
-    QVERIFY(!Controls{form}.pointer->hasCustomCursor());
-    QCOMPARE(listed(form), QStringList{"1: One."}); // and the load went on
 }
 
 void TestForm3::changeStoryOpensTheWindowModally()
