@@ -209,7 +209,6 @@ private slots:
     void loadReportsEachFaultOnceAndGoesOn_data();
     void loadReportsEachFaultOnceAndGoesOn();
     void hourglassDuringTheFillAndHoverAreas();
-    void changeStoryOpensTheWindowModally();
     void closeRequests_data();
     void closeRequests();
 };
@@ -670,26 +669,6 @@ void TestForm3::hourglassDuringTheFillAndHoverAreas()
     hoverOver(ui.PushButton1);
     hoverOver(ui.ListView1->header()->viewport());
     QCOMPARE(ui.pointer->value(), int(MousePointer::Hourglass));
-}
-
-void TestForm3::changeStoryOpensTheWindowModally()
-{
-    ProgramFolder folder({"Only story."});
-    BoxRecorder boxes;
-    Form1 main(folder.path());
-    QVERIFY(main.Form_Load());
-    main.show();
-    QString seen;
-    TestWindows::onNextModal(this, [&](QWidget* modal) {
-        if (auto* stories = qobject_cast<Form3*>(modal)) {
-            seen = stories->windowTitle() + ": " + Controls{*stories}.RichTextBox1->text();
-            QTest::mouseClick(Controls{*stories}.PushButton4, Qt::LeftButton);
-        }
-    });
-    QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
-    QCOMPARE(seen, QStringLiteral("Stories: Only story."));
-    QVERIFY(boxes.requests.isEmpty());
-    main.close();
 }
 
 void TestForm3::closeRequests_data()
