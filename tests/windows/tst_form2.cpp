@@ -280,13 +280,15 @@ void TestForm2::cursorFile()
 
     QCOMPARE(boxes.reports(), reports);
     QCOMPARE(control<MousePointer>(*form)->hasCustomCursor(), loaded);
+    control<MousePointer>(*form)->set(MousePointer::Custom);
+    // Without a picture the hand is Qt's own.
+    QCOMPARE(form->cursor().shape(), loaded ? Qt::BitmapCursor : Qt::PointingHandCursor);
     if (loaded) {
         // Sized for the screen's density (this test also runs at QT_SCALE_FACTOR=2),
         // the hotspot on the fingertip. (11, 3) is on the outline of the drawn
         // 64-pixel fingertip, and clear in the 32-pixel one enlarged.
         const qreal ratio = qApp->devicePixelRatio();
         QCOMPARE(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
-        control<MousePointer>(*form)->set(MousePointer::Custom);
         const QImage image = form->cursor().pixmap().toImage();
         QCOMPARE(form->cursor().pixmap().devicePixelRatio(), ratio);
         QCOMPARE(image.size(), QSize(32, 32) * ratio);
