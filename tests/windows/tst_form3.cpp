@@ -40,8 +40,12 @@ struct Controls
     MousePointer* pointer = control<MousePointer>(form_);
 };
 
-const QString forgot = QStringLiteral("You forgot to input stories.");
-const QString confirm = QStringLiteral("Are you sure you want to delete the selected item?");
+// The two boxes of the stories window's buttons, whole as shown() gives them.
+const QString forgot =
+    QStringLiteral("Quillrace over Form3: You forgot to input stories. (NoIcon; Ok; default Ok)");
+const QString confirm = QStringLiteral(
+    "Delete Selected over Form3: Are you sure you want to delete the selected item? (NoIcon; "
+    "Yes|No; default Yes)");
 const QString locked = QStringLiteral("database is locked");
 const QString changedSinceEdit = QStringLiteral(
     "This story was changed or deleted by another program since you opened it. Your text is "
@@ -136,12 +140,12 @@ QString shown(const MessageBox::Request& box)
              buttons(box.defaultButton));
 }
 
-QStringList texts(const BoxRecorder& boxes)
+QStringList shown(const BoxRecorder& boxes)
 {
-    QStringList texts;
-    for (const auto& request : boxes.requests)
-        texts << request.text;
-    return texts;
+    QStringList lines;
+    for (const MessageBox::Request& box : boxes.requests)
+        lines << shown(box);
+    return lines;
 }
 
 // What a user does in the stories window, as script actions: the buttons by
@@ -198,17 +202,13 @@ private slots:
     void modes();
     void storiesRoundTripExactly_data();
     void storiesRoundTripExactly();
-    void boxesAskAsTheyShould();
     void confirmationThatFailsDeletesNothing();
     void editorFollowsTheSelectedRow();
     void faults_data();
     void faults();
-    void unreadableLibraryIsReportedOnceAtLine106_data();
-    void unreadableLibraryIsReportedOnceAtLine106();
-    void nullStoryIsReportedOnceAndTheFillGoesOn();
+    void loadReportsEachFaultOnceAndGoesOn_data();
+    void loadReportsEachFaultOnceAndGoesOn();
     void hourglassDuringTheFillAndHoverAreas();
-    void cursorFile();
-    void changeStoryOpensTheWindowModally();
     void closeRequests_data();
     void closeRequests();
 };
@@ -380,7 +380,7 @@ void TestForm3::modes()
     QCOMPARE(state(form), expectedState(mode));
     QTEST(lib.folder.stories(), "stories");
     QTEST(ui.RichTextBox1->text(), "editor");
-    QTEST(texts(boxes), "boxes");
+    QTEST(shown(boxes), "boxes");
     // Whatever happened, the list shows the file, one row selected if any.
     QCOMPARE(listed(form), onFile(lib.folder));
     QCOMPARE(selectedRow(form) >= 0, !lib.folder.rows().isEmpty());
@@ -422,25 +422,6 @@ void TestForm3::storiesRoundTripExactly()
     QCOMPARE(lib.folder.stories(), (QStringList{"Older.", story + story}));
     QCOMPARE(listed(form), onFile(lib.folder));
     QVERIFY(boxes.requests.isEmpty());
-}
-
-void TestForm3::boxesAskAsTheyShould()
-{
-    Library lib({"Kept."});
-    BoxRecorder boxes;
-    Form3 form(lib.store, lib.folder.path());
-    const Controls ui{form};
-    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
-    QTest::mouseClick(ui.PushButton1, Qt::LeftButton);
-    boxes.answers.enqueue(QMessageBox::No);
-    QTest::mouseClick(ui.PushButton2, Qt::LeftButton); // Cancel
-    QTest::mouseClick(ui.PushButton2, Qt::LeftButton); // Delete
-    QCOMPARE(boxes.requests.size(), 2);
-    QCOMPARE(shown(boxes.requests[0]),
-             "Quillrace over Form3: " + forgot + " (NoIcon; Ok; default Ok)");
-    QCOMPARE(shown(boxes.requests[1]),
-             "Delete Selected over Form3: " + confirm + " (NoIcon; Yes|No; default Yes)");
-    QCOMPARE(lib.folder.stories(), QStringList{"Kept."});
 }
 
 void TestForm3::confirmationThatFailsDeletesNothing()
@@ -608,45 +589,57 @@ void TestForm3::faults()
     QCOMPARE(shown, stories);
 }
 
-void TestForm3::unreadableLibraryIsReportedOnceAtLine106_data()
+void TestForm3::loadReportsEachFaultOnceAndGoesOn_data()
 {
-    QTest::addColumn<bool>("closed"); // else another program holds an exclusive lock
-    QTest::addColumn<QString>("description");
-    QTest::newRow("closed store") << true << "The story library is not open.";
-    QTest::newRow("exclusively locked file") << false << locked;
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<bool>("hand"); // the pointer's hand from HAND-M.CUR
+    const QString fill = ErrorReport::location(u"Form3", u"listStories");
+    const QStringList three{"1: One.", "2: Two.", "3: Three."};
+    QTest::newRow("a closed store: reported at line 106, the list empty")
+        << "closed"
+        << QStringList{ErrorReport::message("The story library is not open.", fill, 106)}
+        << QStringList{} << false;
+    QTest::newRow("an exclusively locked file: reported at line 106, the list empty")
+        << "locked" << QStringList{ErrorReport::message(locked, fill, 106)} << QStringList{}
+        << false;
+    QTest::newRow("a null story: reported at line 112, the fill goes on")
+        << "null" << QStringList{ErrorReport::message(Failure::invalidUseOfNull, fill, 112)}
+        << QStringList{"1: One.", "2: ", "3: Three."} << false;
+    QTest::newRow("a cursor file: the hand from it") << "cursor" << QStringList{} << three << true;
+    QTest::newRow("a cursor file that is no picture: reported at line 108, the load goes on")
+        << "no picture"
+        << QStringList{ErrorReport::message(Failure::invalidPicture,
+                                            ErrorReport::location(u"Form3", u"Form_Load"), 108)}
+        << three << false;
 }
 
-void TestForm3::unreadableLibraryIsReportedOnceAtLine106()
+void TestForm3::loadReportsEachFaultOnceAndGoesOn()
 {
-    QFETCH(bool, closed);
-    Library lib({"Unseen."});
+    QFETCH(QString, setup);
+    Library lib({"One.", "Two.", "Three."});
     std::optional<ProgramFolder::Lock> lock;
-    if (closed)
+    if (setup == "closed")
         lib.store.close();
-    else
+    else if (setup == "locked")
         lock.emplace(lib.folder.lock(true));
-    QFETCH(QString, description);
+    else if (setup == "null")
+        lib.folder.exec("update story set fldstory=null where id=2");
+    QImage hand(32, 32, QImage::Format_ARGB32);
+    hand.fill(Qt::black);
+    if (setup == "cursor")
+        QVERIFY(hand.save(lib.folder.filePath("HAND-M.CUR"), "ico"));
+    else if (setup == "no picture")
+        lib.folder.writeFile("HAND-M.CUR", "not a picture");
     BoxRecorder boxes;
     Form3 form(lib.store, lib.folder.path());
-    QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(
-                 description, ErrorReport::location(u"Form3", u"listStories"), 106)});
-    QCOMPARE(Controls{form}.ListView1->model()->rowCount(), 0);
+    QTEST(boxes.reports(), "reports");
+    QTEST(listed(form), "listed");
+    QCOMPARE(Controls{form}.RichTextBox1->text(), listed(form).value(0).section(": ", 1));
+    QTEST(Controls{form}.pointer->hasCustomCursor(), "hand");
     QCOMPARE(Controls{form}.pointer->value(), int(MousePointer::Default));
     QCOMPARE(state(form), expectedState("browsing"));
-}
-
-void TestForm3::nullStoryIsReportedOnceAndTheFillGoesOn()
-{
-    Library lib({"One.", "Two.", "Three."});
-    lib.folder.exec("update story set fldstory=null where id=2");
-    BoxRecorder boxes;
-    Form3 form(lib.store, lib.folder.path());
-    QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(
-                 Failure::invalidUseOfNull, ErrorReport::location(u"Form3", u"listStories"), 112)});
-    QCOMPARE(listed(form), (QStringList{"1: One.", "2: ", "3: Three."}));
-    QCOMPARE(Controls{form}.RichTextBox1->text(), QStringLiteral("One."));
 }
 
 void TestForm3::hourglassDuringTheFillAndHoverAreas()
@@ -676,46 +669,6 @@ void TestForm3::hourglassDuringTheFillAndHoverAreas()
     hoverOver(ui.PushButton1);
     hoverOver(ui.ListView1->header()->viewport());
     QCOMPARE(ui.pointer->value(), int(MousePointer::Hourglass));
-}
-
-void TestForm3::cursorFile()
-{
-    Library lib({"One."});
-    QImage hand(32, 32, QImage::Format_ARGB32);
-    hand.fill(Qt::black);
-    QVERIFY(hand.save(lib.folder.filePath("HAND-M.CUR"), "ico"));
-    BoxRecorder boxes;
-    {
-        Form3 form(lib.store, lib.folder.path());
-        QVERIFY(Controls{form}.pointer->hasCustomCursor());
-    }
-    lib.folder.writeFile("HAND-M.CUR", "not a picture");
-    Form3 form(lib.store, lib.folder.path());
-    QCOMPARE(boxes.reports(),
-             QStringList{ErrorReport::message(Failure::invalidPicture,
-                                              ErrorReport::location(u"Form3", u"Form_Load"), 108)});
-    QVERIFY(!Controls{form}.pointer->hasCustomCursor());
-    QCOMPARE(listed(form), QStringList{"1: One."}); // and the load went on
-}
-
-void TestForm3::changeStoryOpensTheWindowModally()
-{
-    ProgramFolder folder({"Only story."});
-    BoxRecorder boxes;
-    Form1 main(folder.path());
-    QVERIFY(main.Form_Load());
-    main.show();
-    QString seen;
-    TestWindows::onNextModal(this, [&](QWidget* modal) {
-        if (auto* stories = qobject_cast<Form3*>(modal)) {
-            seen = stories->windowTitle() + ": " + Controls{*stories}.RichTextBox1->text();
-            QTest::mouseClick(Controls{*stories}.PushButton4, Qt::LeftButton);
-        }
-    });
-    QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
-    QCOMPARE(seen, QStringLiteral("Stories: Only story."));
-    QVERIFY(boxes.requests.isEmpty());
-    main.close();
 }
 
 void TestForm3::closeRequests_data()
@@ -764,8 +717,9 @@ void TestForm3::closeRequests()
     ProgramFolder folder({"Kept."});
     BoxRecorder boxes;
     std::function<void()> atNextBox;
+    QStringList seen; // each box as it came, while its owner lived
     MessageBox::setHandler([&](const MessageBox::Request& request) {
-        boxes.requests.append(request);
+        seen << shown(request);
         if (atNextBox)
             std::exchange(atNextBox, {})();
         return boxes.answers.isEmpty() ? QMessageBox::Ok : boxes.answers.dequeue();
@@ -802,9 +756,6 @@ void TestForm3::closeRequests()
     });
     QTest::mouseClick(control<PushButton>(main, "PushButton3"), Qt::LeftButton);
     QTEST(open, "open");
-    QStringList seen;
-    for (const MessageBox::Request& box : std::as_const(boxes.requests))
-        seen << shown(box);
     QTEST(seen, "boxes");
     QCOMPARE(main.storyStore().isOpen(), main.isVisible());
     QCOMPARE(folder.stories(), QStringList{"Kept."});
