@@ -256,22 +256,15 @@ void StoryStore::Pick::open()
     cursor_.reset();
     count_.reset();
     // Reading the file twice, once to count and once up to the row, costs
-    // less than keeping a copy of every story from a single reading. The
-    // count is read again only when the library has changed since the last
-    // pick counted it: the first row begins the read, and with it the data
-    // version learns of every change, this store's and other programs'.
+    // less than keeping a copy of every story from a single reading.
     store_.run([&](sqlite::Connection& connection) {
         auto cursor = std::make_unique<sqlite::Statement>(connection, selectAll);
         if (cursor->step()) {
-            const quint64 version = store_.dataVersion();
-            if (!store_.counted_ || store_.counted_->version != version) {
-                qint64 rows = 0;
-                sqlite::Statement counter(connection, selectAll);
-                while (counter.step())
-                    ++rows;
-                store_.counted_ = Counted{version, rows};
-            }
-            count_ = store_.counted_->rows;
+            qint64 rows = 0;
+            sqlite::Statement counter(connection, selectAll);
+            while (counter.step())
+                ++rows;
+            count_ = rows;
             cursor_ = std::move(cursor);
         } else {
             count_ = 0;

@@ -142,20 +142,13 @@ private:
     bool reopen_ = false; // the next operation opens the connection anew
     quint32 opens_ = 0;
     std::function<void()> idle_;
-    struct Counted
-    {
-        quint64 version; // dataVersion() when the rows were counted
-        qint64 rows;
-    };
-    std::optional<Counted> counted_; // by the last pick of a table with rows
 };
 
 // The random pick of Start, in the steps Start reports by, so that each
 // database step of it fails at its own line. open() counts the rows with one
-// cursor while a second waits on the first row, unless the library is as the
-// last pick counted it; both read under one read transaction, so the count
-// and the rows agree whatever other programs write meanwhile, until story()
-// lets the file go. Every step after open() fails
+// cursor while a second waits on the first row; both read under one read
+// transaction, so the count and the rows agree whatever other programs write
+// meanwhile, until story() lets the file go. Every step after open() fails
 // while the table has not been read.
 class StoryStore::Pick
 {
