@@ -18,14 +18,20 @@ trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
 write_library "$dir" "The story."
 
 for run in $(seq 20); do
-    "$dir/quillrace" &
+    "$dir/quillrace" 2>"$dir/output" &
     pid=$!
     main=""
-    for _ in $(seq 2000); do
+    # Asked without a pause, to close the window the moment it maps.
+    deadline=$((SECONDS + 30))
+    while [ -z "$main" ] && [ $SECONDS -lt $deadline ] && kill -0 "$pid" 2>/dev/null; do
         main=$(xdotool search --onlyvisible --name '^Quillrace Software$' 2>/dev/null | head -n 1)
-        [ -n "$main" ] && break
     done
-    [ -n "$main" ] || fail "the main window did not map (run $run)"
+    if [ -z "$main" ]; then
+        kill -0 "$pid" 2>/dev/null && state="still running" || { wait "$pid"; state="ended with $?"; }
+        fail "the main window did not map (run $run): the program $state;" \
+            "windows: $(xdotool search --name . getwindowname %@ 2>/dev/null | tr '\n' '|');" \
+            "its output: $(tail -5 "$dir/output")"
+    fi
     # The first time, the program is seen on the accessibility bus first.
     seen=$((run > 1))
     for _ in $(seq 50); do
